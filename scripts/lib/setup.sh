@@ -1,0 +1,42 @@
+# Shared set-up of scripts/run and scripts/test: installs the Debian packages
+# a stage needs, once. Sourced, not run.
+
+linux_packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libxcb1-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev
+  fonts-noto-cjk
+  xvfb xdotool openbox x11-utils
+)
+windows_packages=(
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+)
+
+missing_packages() {
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q '^install ok installed$' || echo "$pkg"
+  done
+}
+
+ensure_packages() {
+  local missing
+  missing=$(missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  # shellcheck disable=SC2086
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Quorvex needs these Debian packages; install them with:" >&2
+    echo "  sudo apt-get install -y $(echo $missing)" >&2
+    exit 1
+  fi
+  echo "Installing: $(echo $missing)"
+  apt-get update -q
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+}
+
+build_linux() {
+  ensure_packages "${linux_packages[@]}"
+  cmake -S . -B build/linux -G Ninja -DQUORVEX_BACKEND=linux-qt >/dev/null
+  cmake --build build/linux
+}

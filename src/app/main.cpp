@@ -1,0 +1,23 @@
+// Quorvex starts here: Form1 is the start-up window, and the program runs
+// until its process is ended from outside.
+#include <cstdio>
+#include <exception>
+
+#include "app/platform.h"
+#include "platform/error_report.h"
+#include "ui/form1.h"
+
+int main(int argc, char** argv) {
+    try {
+        quorvex::Platform platform = quorvex::makePlatform(argc, argv);
+        quorvex::Form1 form1(*platform.toolkit, *platform.processes, *platform.commands,
+                             *platform.files);
+        return platform.toolkit->run(form1.window());
+    } catch (...) {
+        // Only failures before the message loop runs land here; the toolkit
+        // reports those inside event handlers itself.
+        const auto report = quorvex::describeError(std::current_exception());
+        std::fprintf(stderr, "%s\n", report.message().c_str());
+        return 1;
+    }
+}

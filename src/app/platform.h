@@ -1,0 +1,23 @@
+// The concrete backends of one build, chosen by CMake: each platform's
+// platform_*.cpp defines makePlatform().
+#pragma once
+
+#include <memory>
+
+#include "platform/commands.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/toolkit.h"
+
+namespace quorvex {
+
+struct Platform {
+    std::unique_ptr<Toolkit> toolkit;
+    std::unique_ptr<ProcessTable> processes;
+    std::unique_ptr<CommandStarter> commands;
+    std::unique_ptr<FileSystem> files;
+};
+
+Platform makePlatform(int& argc, char** argv);
+
+}  // namespace quorvex

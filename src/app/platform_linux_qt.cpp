@@ -1,0 +1,19 @@
+// Linux desktop: Qt6 Widgets windows, processes from /proc.
+#include "app/platform.h"
+#include "platform/linux/image_killer.h"
+#include "platform/linux/posix_files.h"
+#include "platform/linux/proc_table.h"
+#include "platform/qt/qt_toolkit.h"
+
+namespace quorvex {
+
+Platform makePlatform(int& argc, char** argv) {
+    return {
+        std::make_unique<QtToolkit>(argc, argv),
+        std::make_unique<ProcProcessTable>(),
+        std::make_unique<ImageKiller>(),
+        std::make_unique<PosixFileSystem>(),
+    };
+}
+
+}  // namespace quorvex

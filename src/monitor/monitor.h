@@ -1,0 +1,33 @@
+// The process query and the poll tick: pure decisions over the platform's
+// process table and command starter. They touch no window.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "monitor/watch_list.h"
+#include "platform/commands.h"
+#include "platform/processes.h"
+
+namespace quorvex {
+
+// Is a process with image name `ProcessName` running right now? A fresh
+// enumeration that stops at the first match.
+bool FindProcess(const ProcessTable& processes, std::string_view ProcessName);
+
+// What a poll tick that found its worm leaves for the main window.
+struct Detection {
+    const WatchEntry* entry = nullptr;
+    // Executable path of the last copy killed (empty when it could not be read);
+    // absent when the worm was gone by the second enumeration.
+    std::optional<std::string> lastPath;
+};
+
+// One poll tick for `entry`: on a hit, a second enumeration starts the kill
+// command for every matching copy and reads each one's path. Returns nothing
+// when the worm is not running.
+std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& processes,
+                                  CommandStarter& commands);
+
+}  // namespace quorvex

@@ -1,0 +1,140 @@
+// The window toolkit the program's windows rest on: windows created from a
+// stored description, a few operations on them, and the events they raise.
+// Everything happens on the one user-interface thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quorvex {
+
+// Positions and sizes are in twips; 15 twips make one pixel at 96 dpi.
+inline constexpr int kTwipsPerPixel = 15;
+
+struct Box {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+enum class Border {
+    None,         // no frame, no title bar
+    FixedDialog,  // thin frame that cannot be resized; no title bar without a title
+};
+
+enum class ControlKind { Label, Button, Picture, Frame, Timer };
+
+enum class Align { Left, Right };
+
+// A font of its own; an empty face means the window's default font.
+struct Font {
+    std::string_view face;
+    double points = 0;
+    int charset = 0;
+    int weight = 400;
+};
+
+inline constexpr int kGb2312Charset = 134;
+inline constexpr int kBold = 700;
+
+struct ControlDesc {
+    std::string_view name;
+    ControlKind kind = ControlKind::Label;
+    Box box{};                 // relative to the window's client area or to `parent`
+    std::string_view parent;   // name of the enclosing frame; empty for the window
+    std::string_view text;     // caption of a label or button
+    Font font{};
+    int tabIndex = -1;         // -1: no tab position
+    Align align = Align::Left;
+    bool autoSize = false;     // label grows or shrinks to its text
+    std::string_view picture;  // asset name of a picture ("logo")
+    bool stretch = false;      // picture fills its box instead of natural size
+    bool enabled = true;
+    int intervalMs = 0;        // timers
+    bool running = false;      // timers: counting from creation
+};
+
+struct WindowDesc {
+    std::string_view name;
+    std::string_view title;
+    Border border = Border::None;
+    bool showInTaskbar = false;
+    bool centred = true;
+    bool keyPreview = false;
+    int clientWidth = 0;   // twips
+    int clientHeight = 0;  // twips
+    std::string_view icon; // asset name
+    std::span<const ControlDesc> controls;
+};
+
+// Index of a control in its window's description.
+using ControlId = std::size_t;
+
+constexpr ControlId controlIndex(std::span<const ControlDesc> controls, std::string_view name) {
+    for (ControlId i = 0; i < controls.size(); ++i)
+        if (controls[i].name == name) return i;
+    throw "no control of that name";  // compile-time error when used in a constant expression
+}
+
+// Mouse buttons held, as carried by the mouse-move event.
+enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
+
+// What a window's owner hears from it. Exceptions that escape a handler end
+// the program with the toolkit's standard error report.
+class WindowEvents {
+public:
+    virtual void load() {}
+    virtual void mouseMove(int /*buttons*/) {}
+    virtual void keyPress(int /*charCode*/) {}
+    virtual void click(ControlId) {}
+    virtual void timer(ControlId) {}
+
+protected:
+    ~WindowEvents() = default;
+};
+
+class Window {
+public:
+    virtual ~Window() = default;
+
+    // Shows the window modeless and without owner; a visible window stays where it is.
+    virtual void show() = 0;
+    // Hides the window; it stays loaded and its timers keep running.
+    virtual void hide() = 0;
+    // Destroys the window with its controls and timers; no event of it runs afterwards,
+    // and every other operation on it does nothing.
+    virtual void unload() = 0;
+
+    virtual bool isVisible() const = 0;
+    virtual bool isLoaded() const = 0;
+    virtual std::uintptr_t handle() const = 0;
+
+    virtual std::string caption(ControlId) const = 0;
+    virtual void setCaption(ControlId, std::string_view text) = 0;
+    virtual bool isEnabled(ControlId) const = 0;
+    virtual void setEnabled(ControlId, bool) = 0;
+
+    // Starts the user's move of the window as if its title bar had been grabbed;
+    // returns when the platform's move ends. Failures are swallowed.
+    virtual void dragByTitleBar() noexcept = 0;
+};
+
+class Toolkit {
+public:
+    virtual ~Toolkit() = default;
+
+    // Creates a window from its description; its running timers start counting now.
+    virtual std::unique_ptr<Window> create(const WindowDesc&, WindowEvents&) = 0;
+    // Raises the start-up window's load event once, then runs the message loop.
+    // `startup` must come from this toolkit's create().
+    virtual int run(Window& startup) = 0;
+    // Handles every event already waiting, then returns.
+    virtual void processPendingEvents() = 0;
+};
+
+}  // namespace quorvex

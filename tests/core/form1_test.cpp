@@ -1,0 +1,242 @@
+#include "app_fixture.h"
+
+namespace quorvex::test {
+namespace {
+
+using namespace form1;
+
+TEST_F(AppTest, StartsHiddenWithOnlyTheSplashAndTimersRunning) {
+    EXPECT_EQ(main().timerFireCount(kVisibleControls), 0);
+    start();
+    EXPECT_FALSE(main().isVisible());
+    ASSERT_NE(form.splash(), nullptr);
+    EXPECT_TRUE(splashWindow().isVisible());
+    EXPECT_EQ(label1(), "");
+    EXPECT_EQ(label2(), "");
+    EXPECT_TRUE(command1Enabled());
+
+    toolkit.advance(2999);
+    EXPECT_TRUE(splashWindow().isLoaded());
+    EXPECT_EQ(totalPollTicks(), 29 * 9);
+    toolkit.advance(1);
+    EXPECT_FALSE(splashWindow().isLoaded());
+    for (HeadlessWindow* window : toolkit.windows()) EXPECT_FALSE(window->isVisible());
+
+    toolkit.advance(1000);
+    EXPECT_EQ(totalPollTicks(), 40 * 9) << "the guard keeps polling with no window shown";
+    for (std::size_t i = kVisibleControls; i < kControls.size(); ++i) {
+        const auto& times = main().timerFireTimes(i);
+        ASSERT_EQ(times.size(), 40u);
+        for (std::size_t k = 0; k < times.size(); ++k) EXPECT_EQ(times[k], 100 * std::int64_t(k + 1));
+    }
+}
+
+TEST_F(AppTest, DescriptionMatchesTheWindowLayout) {
+    struct Expected {
+        ControlId id;
+        Rect pixels;
+        std::string_view text;
+        int tab;
+    };
+    const Expected expected[] = {
+        {Label1, {256, 40, 329, 25}, "", 0},       {Command1, {256, 160, 121, 49}, "立即查杀", 1},
+        {Command2, {424, 160, 121, 49}, "最小化", 2}, {Label2, {256, 88, 321, 33}, "", 3},
+        {Image1, {24, 32, 179, 179}, "", -1},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(kControls[e.id].name);
+        EXPECT_EQ(main().controlRect(e.id), e.pixels);
+        EXPECT_EQ(main().caption(e.id), e.text);
+        EXPECT_EQ(kControls[e.id].tabIndex, e.tab);
+        EXPECT_FALSE(kControls[e.id].autoSize);
+    }
+    EXPECT_EQ(kControls[Image1].picture, "logo");
+    EXPECT_FALSE(kControls[Image1].stretch);
+    EXPECT_EQ(main().clientRect().width, 610);
+    EXPECT_EQ(main().clientRect().height, 281);
+    EXPECT_EQ(kWindow.title, "Quorvex");
+    EXPECT_EQ(kWindow.border, Border::None);
+    EXPECT_FALSE(kWindow.showInTaskbar);
+    // The nine poll timers follow the watch list, 100 ms each, running from creation.
+    ASSERT_EQ(kControls.size(), kVisibleControls + kWatchList.size());
+    for (std::size_t i = 0; i < kWatchList.size(); ++i) {
+        const ControlDesc& timer = kControls[kVisibleControls + i];
+        EXPECT_EQ(timer.name, "Timer" + std::to_string(i + 1));
+        EXPECT_EQ(timer.kind, ControlKind::Timer);
+        EXPECT_EQ(timer.intervalMs, 100);
+        EXPECT_TRUE(timer.running);
+    }
+}
+
+TEST_F(AppTest, EachWormIsCaughtByItsOwnTimerInTheTablesCase) {
+    start();
+    for (const WatchEntry& entry : kWatchList) {
+        SCOPED_TRACE(entry.name);
+        std::string running(entry.name);
+        for (char& c : running) c = char(std::toupper(static_cast<unsigned char>(c)));
+        processes.processes = {{"bash", "/bin/bash"}, {running, "/media/usb/" + running}};
+        commands.started.clear();
+        main().hide();
+
+        toolkit.advance(100);
+        ASSERT_EQ(commands.started.size(), 1u);
+        EXPECT_EQ(commands.started[0].first, entry.killCommand);
+        EXPECT_TRUE(main().isVisible());
+        EXPECT_EQ(label1(), entry.alertText);
+        EXPECT_EQ(label2(), "/media/usb/" + running);
+        EXPECT_TRUE(command1Enabled());
+    }
+}
+
+TEST_F(AppTest, UnlistedProgramIsNeverDetected) {
+    start();
+    processes.processes = {{"winsvcs2.exe", "/x"}, {"autorun.exe", "/y"}, {"svchost.exe", "/z"}};
+    toolkit.advance(5000);
+    EXPECT_TRUE(commands.started.empty());
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_EQ(label1(), "");
+}
+
+TEST_F(AppTest, TwoCopiesGiveTwoKillsAndTheLastPath) {
+    start();
+    processes.processes = {{"DriveMgr.exe", "/a/DriveMgr.exe"}, {"drivemgr.exe", "/b/drivemgr.exe"}};
+    toolkit.advance(100);
+    EXPECT_EQ(commands.started.size(), 2u);
+    EXPECT_EQ(label2(), "/b/drivemgr.exe");
+}
+
+TEST_F(AppTest, WormGoneBeforeTheKillPassKeepsLabel2ButAlerts) {
+    start();
+    processes.processes = {{"winsvcs.exe", "/old/winsvcs.exe"}};
+    toolkit.advance(100);
+    processes.processes.clear();
+    main().click(Command1);  // cleanup: recording file system says a directory now stands there
+    EXPECT_EQ(label2(), "病毒清除成功！");
+    EXPECT_FALSE(command1Enabled());
+    main().hide();
+
+    processes.processes = {{"winhxvh.exe", "/new/winhxvh.exe"}};
+    processes.afterEnumeration = [&](bool stoppedEarly) {
+        if (stoppedEarly) processes.processes.clear();  // gone by the kill pass
+    };
+    commands.started.clear();
+    toolkit.advance(100);
+    EXPECT_TRUE(commands.started.empty());
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(label1(), kWatchList[4].alertText);
+    EXPECT_EQ(label2(), "病毒清除成功！");
+    EXPECT_TRUE(command1Enabled());
+}
+
+TEST_F(AppTest, ALaterWormOverwritesTheAlert) {
+    start();
+    processes.processes = {{"winsvcs.exe", "/a/winsvcs.exe"}};
+    toolkit.advance(100);
+    processes.processes = {{"winversvcs.exe", "/b/winversvcs.exe"}};
+    toolkit.advance(100);
+    EXPECT_EQ(label1(), kWatchList[7].alertText);
+    EXPECT_EQ(label2(), "/b/winversvcs.exe");
+    EXPECT_TRUE(command1Enabled());
+}
+
+TEST_F(AppTest, Command1CleansTheShownPathOnce) {
+    start();
+    processes.processes = {{"winsvcs.exe", "/media/u/winsvcs.exe"}};
+    toolkit.advance(100);
+    processes.processes.clear();
+    main().click(Command1);
+    EXPECT_EQ(files.calls.front(), "reset /media/u/winsvcs.exe");
+    EXPECT_EQ(label2(), "病毒清除成功！");
+    EXPECT_EQ(label1(), kWatchList[0].alertText) << "the alert line stays";
+    EXPECT_FALSE(command1Enabled());
+    EXPECT_TRUE(main().isVisible());
+
+    files.calls.clear();
+    main().click(Command1);  // disabled: no second cleanup
+    EXPECT_TRUE(files.calls.empty());
+}
+
+TEST_F(AppTest, FailedCleanupSaysSo) {
+    start();
+    files.directoryAfterCleanup = false;
+    processes.processes = {{"winsvcs.exe", "/media/u/winsvcs.exe"}};
+    toolkit.advance(100);
+    main().click(Command1);
+    EXPECT_EQ(label2(), "病毒清除失败！");
+    EXPECT_FALSE(command1Enabled());
+}
+
+TEST_F(AppTest, OnlyTheLeftButtonAloneDrags) {
+    start();
+    processes.processes = {{"winsvcs.exe", "/w"}};
+    toolkit.advance(100);
+    processes.processes.clear();
+    for (int buttons : {2, 3, 4, 5, 6, 7, 0}) main().moveMouse(buttons);
+    EXPECT_EQ(main().dragCount(), 0);
+    EXPECT_EQ(toolkit.processPendingCalls(), 0);
+
+    main().dragTo({40, 50});
+    main().moveMouse(kLeftButton);
+    EXPECT_EQ(main().dragCount(), 1);
+    EXPECT_EQ(toolkit.processPendingCalls(), 1) << "pending events run after the drag";
+    EXPECT_EQ(main().position(), (Point{40, 50}));
+}
+
+TEST_F(AppTest, Command2HidesAndTheNextDetectionRestoresEverything) {
+    start();
+    processes.processes = {{"winsvcs.exe", "/a/winsvcs.exe"}};
+    toolkit.advance(100);
+    processes.processes.clear();
+    main().dragTo({7, 9});
+    main().moveMouse(kLeftButton);
+
+    main().click(Command2);
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_EQ(label1(), kWatchList[0].alertText);
+    EXPECT_TRUE(command1Enabled());
+    const int ticks = totalPollTicks();
+    toolkit.advance(1000);
+    EXPECT_EQ(totalPollTicks() - ticks, 90);
+    EXPECT_FALSE(main().isVisible()) << "nothing found while hidden";
+
+    processes.processes = {{"DeviceManager.exe", "/b/DeviceManager.exe"}};
+    toolkit.advance(100);
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(main().position(), (Point{7, 9}));
+    EXPECT_EQ(label1(), kWatchList[1].alertText);
+    EXPECT_EQ(label2(), "/b/DeviceManager.exe");
+}
+
+TEST_F(AppTest, WormDuringTheSplashShowsBothWindows) {
+    start();
+    processes.processes = {{"winsvcs.exe", "/w"}};
+    toolkit.advance(100);
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_TRUE(splashWindow().isVisible());
+    toolkit.advance(2900);
+    EXPECT_FALSE(splashWindow().isLoaded());
+    EXPECT_TRUE(main().isVisible());
+}
+
+using AppDeathTest = AppTest;
+
+TEST_F(AppDeathTest, FailureInATickEndsWithTheReport) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct BrokenTable : ProcessTable {
+        void forEach(const std::function<bool(const ProcessRecord&)>&) const override {
+            throw std::system_error(std::make_error_code(std::errc::permission_denied), "/proc");
+        }
+    };
+    EXPECT_EXIT(
+        {
+            BrokenTable broken;
+            Form1 guarded(toolkit, broken, commands, files);
+            toolkit.run(guarded.window());
+            toolkit.advance(100);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(1), "运行时错误 '13'");
+}
+
+}  // namespace
+}  // namespace quorvex::test

@@ -1,0 +1,36 @@
+#include "headless_toolkit.h"
+#include "toolkit_conformance.h"
+
+namespace quorvex::test {
+namespace {
+
+class HeadlessDriver final : public ToolkitDriver {
+public:
+    Toolkit& toolkit() override { return toolkit_; }
+    void wait(int ms) override { toolkit_.advance(ms); }
+    void busy(int ms) override { toolkit_.spend(ms); }
+    void runFor(Window& startup, int ms) override {
+        toolkit_.run(startup);
+        toolkit_.advance(ms);
+    }
+    void click(Window& window, ControlId control) override {
+        static_cast<HeadlessWindow&>(window).click(control);
+    }
+    Rect clientRect(Window& window) override {
+        return static_cast<HeadlessWindow&>(window).clientRect();
+    }
+    Rect controlRect(Window& window, ControlId control) override {
+        return static_cast<HeadlessWindow&>(window).controlRect(control);
+    }
+
+private:
+    HeadlessToolkit toolkit_;
+};
+
+std::unique_ptr<ToolkitDriver> makeHeadlessDriver() { return std::make_unique<HeadlessDriver>(); }
+
+INSTANTIATE_TEST_SUITE_P(Headless, ToolkitConformance, testing::Values(&makeHeadlessDriver));
+INSTANTIATE_TEST_SUITE_P(Headless, ToolkitConformanceDeathTest, testing::Values(&makeHeadlessDriver));
+
+}  // namespace
+}  // namespace quorvex::test

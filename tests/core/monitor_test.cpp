@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "fakes.h"
+#include "monitor/image_name.h"
+#include "monitor/monitor.h"
+
+namespace quorvex::test {
+namespace {
+
+TEST(WatchList, EveryEntryIsBuiltFromItsOwnName) {
+    std::set<std::string_view> timers, names;
+    for (const WatchEntry& entry : kWatchList) {
+        EXPECT_EQ(entry.killCommand, "cmd /c taskkill /f /im " + std::string(entry.name));
+        EXPECT_EQ(entry.alertText,
+                  "监测到U盘病毒" + std::string(entry.name) + "，已为您阻止其运行！");
+        EXPECT_EQ(watchEntryForTimer(entry.timer), &entry);
+        timers.insert(entry.timer);
+        names.insert(entry.name);
+    }
+    EXPECT_EQ(timers.size(), 9u);
+    EXPECT_EQ(names.size(), 9u);
+    EXPECT_EQ(kWatchList[2].name, "WindowsServices.exe");
+    EXPECT_EQ(watchEntryForTimer("Timer10"), nullptr);
+}
+
+TEST(ImageName, ComparesWholeNamesIgnoringAsciiCase) {
+    EXPECT_TRUE(sameImageName("WINSVCS.EXE", "winsvcs.exe"));
+    EXPECT_TRUE(sameImageName("WinSvcs.Exe", "winsvcs.exe"));
+    EXPECT_FALSE(sameImageName("xwinsvcs.exe", "winsvcs.exe"));
+    EXPECT_FALSE(sameImageName("winsvcs.exe ", "winsvcs.exe"));
+    EXPECT_FALSE(sameImageName("winsvcs.ex", "winsvcs.exe"));
+    EXPECT_FALSE(sameImageName("", "winsvcs.exe"));
+    // Only ASCII letters fold: other bytes must be the same.
+    EXPECT_FALSE(sameImageName("winsvcs\xC3\xA9.exe", "winsvcs\xC3\x89.exe"));
+    EXPECT_FALSE(sameImageName("winsvcs{exe", "winsvcs[exe"));
+}
+
+TEST(FindProcess, AnswersFromAFreshEnumerationEachCall) {
+    FakeProcessTable table;
+    table.processes = {{"bash", "/bin/bash"}, {"sshd", "/usr/sbin/sshd"}};
+    EXPECT_FALSE(FindProcess(table, "winsvcs.exe"));
+    EXPECT_EQ(table.recordsVisited, 2) << "a miss looks at every process";
+    EXPECT_EQ(table.pathsRead, 0) << "the query reads names only";
+
+    table.processes.push_back({"winsvcs.exe", "/media/u/winsvcs.exe"});
+    EXPECT_TRUE(FindProcess(table, "winsvcs.exe"));
+    table.processes.pop_back();
+    EXPECT_FALSE(FindProcess(table, "winsvcs.exe"));
+    EXPECT_EQ(table.enumerations, 3);
+}
+
+TEST(FindProcess, StopsAtTheFirstMatch) {
+    FakeProcessTable table;
+    table.processes = {{"init", {}}, {"WinSvcs.exe", "/a"}, {"winsvcs.exe", "/b"}, {"bash", {}}};
+    EXPECT_TRUE(FindProcess(table, "winsvcs.exe"));
+    EXPECT_EQ(table.recordsVisited, 2);
+}
+
+TEST(FindProcess, NeedsTheWholeName) {
+    FakeProcessTable table;
+    table.processes = {{"mywinsvcs.exe", {}}, {"winsvcs.exe.bak", {}}, {"winsvcs", {}}};
+    EXPECT_FALSE(FindProcess(table, "winsvcs.exe"));
+    table.processes = {{"WINSVCS.EXE", {}}};
+    EXPECT_TRUE(FindProcess(table, "winsvcs.exe"));
+}
+
+TEST(PollTick, NothingRunningStartsNothingAndReadsOnce) {
+    FakeProcessTable table;
+    RecordingCommands commands;
+    table.processes = {{"bash", "/bin/bash"}};
+    EXPECT_FALSE(pollTick(kWatchList[0], table, commands));
+    EXPECT_TRUE(commands.started.empty());
+    EXPECT_EQ(table.enumerations, 1);
+}
+
+TEST(PollTick, KillsEveryCopyBeforeReadingItsPath) {
+    FakeProcessTable table;
+    RecordingCommands commands;
+    table.processes = {{"VolDriver.exe", "/media/a/VolDriver.exe"},
+                       {"bash", "/bin/bash"},
+                       {"VOLDRIVER.EXE", "/media/b/VOLDRIVER.EXE"}};
+    std::vector<int> pathsReadAtEachKill;
+    commands.onStart = [&](std::string_view) { pathsReadAtEachKill.push_back(table.pathsRead); };
+
+    const auto detection = pollTick(kWatchList[6], table, commands);
+    ASSERT_TRUE(detection);
+    EXPECT_EQ(detection->entry, &kWatchList[6]);
+    EXPECT_EQ(detection->lastPath, "/media/b/VOLDRIVER.EXE");
+    ASSERT_EQ(commands.started.size(), 2u);
+    for (const auto& [line, style] : commands.started) {
+        EXPECT_EQ(line, "cmd /c taskkill /f /im VolDriver.exe");
+        EXPECT_EQ(style, WindowStyle::MinimizedFocus);
+    }
+    EXPECT_EQ(pathsReadAtEachKill, (std::vector<int>{0, 1}));
+    EXPECT_EQ(table.enumerations, 2) << "the kill pass is a second, fresh enumeration";
+}
+
+TEST(PollTick, UnreadablePathStillKillsAndGivesEmptyText) {
+    FakeProcessTable table;
+    RecordingCommands commands;
+    table.processes = {{"winrgtt.exe", std::nullopt}};
+    const auto detection = pollTick(kWatchList[3], table, commands);
+    ASSERT_TRUE(detection);
+    EXPECT_EQ(commands.started.size(), 1u);
+    EXPECT_EQ(detection->lastPath, "");
+}
+
+TEST(PollTick, WormGoneByTheSecondEnumerationStillDetectsWithoutKill) {
+    FakeProcessTable table;
+    RecordingCommands commands;
+    table.processes = {{"sysfgdrvs.exe", "/x/sysfgdrvs.exe"}};
+    table.afterEnumeration = [&](bool stoppedEarly) {
+        if (stoppedEarly) table.processes.clear();
+    };
+    const auto detection = pollTick(kWatchList[8], table, commands);
+    ASSERT_TRUE(detection);
+    EXPECT_FALSE(detection->lastPath.has_value());
+    EXPECT_TRUE(commands.started.empty());
+}
+
+TEST(PollTick, AFailingStartReachesTheCaller) {
+    struct FailingCommands : CommandStarter {
+        void start(std::string_view, WindowStyle) override {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
+    } commands;
+    FakeProcessTable table;
+    table.processes = {{"winsvcs.exe", "/w"}};
+    EXPECT_THROW(pollTick(kWatchList[0], table, commands), std::system_error);
+}
+
+}  // namespace
+}  // namespace quorvex::test

@@ -1,0 +1,167 @@
+#include "headless_toolkit.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/error_report.h"
+
+namespace quorvex::test {
+
+namespace {
+int toPixels(int twips) { return twips / kTwipsPerPixel; }
+}  // namespace
+
+HeadlessWindow::HeadlessWindow(HeadlessToolkit& toolkit, const WindowDesc& desc, WindowEvents& events)
+    : toolkit_(toolkit), desc_(desc), events_(events), handle_(toolkit.nextHandle_ += 4) {
+    for (const ControlDesc& control : desc.controls) {
+        ControlState state{.caption = std::string(control.text), .enabled = control.enabled};
+        if (control.kind == ControlKind::Timer && control.running) {
+            state.timerRunning = true;
+            state.nextDue = toolkit.now() + control.intervalMs;
+        }
+        controls_.push_back(std::move(state));
+    }
+    if (desc.centred)
+        position_ = {(HeadlessToolkit::kScreenWidth - toPixels(desc.clientWidth)) / 2,
+                     (HeadlessToolkit::kScreenHeight - toPixels(desc.clientHeight)) / 2};
+    dragTarget_ = position_;
+}
+
+HeadlessWindow::~HeadlessWindow() { toolkit_.forget(this); }
+
+void HeadlessWindow::show() {
+    if (loaded_) visible_ = true;
+}
+
+void HeadlessWindow::hide() { visible_ = false; }
+
+void HeadlessWindow::unload() {
+    if (!loaded_) return;
+    loaded_ = false;
+    visible_ = false;
+    for (ControlState& control : controls_) control.timerRunning = false;
+}
+
+void HeadlessWindow::setCaption(ControlId id, std::string_view text) {
+    if (loaded_) controls_.at(id).caption = text;
+}
+
+void HeadlessWindow::setEnabled(ControlId id, bool enabled) {
+    if (loaded_) controls_.at(id).enabled = enabled;
+}
+
+void HeadlessWindow::dragByTitleBar() noexcept {
+    if (!isVisible()) return;
+    ++dragCount_;
+    position_ = dragTarget_;
+}
+
+void HeadlessWindow::click(ControlId id) {
+    const ControlDesc& control = desc_.controls[id];
+    const bool clickable = control.kind == ControlKind::Button || control.kind == ControlKind::Frame ||
+                           control.kind == ControlKind::Label || control.kind == ControlKind::Picture;
+    if (!isVisible() || !clickable || !controls_.at(id).enabled) return;
+    toolkit_.dispatch([&] { events_.click(id); });
+}
+
+void HeadlessWindow::pressKey(int charCode) {
+    if (isVisible()) toolkit_.dispatch([&] { events_.keyPress(charCode); });
+}
+
+void HeadlessWindow::moveMouse(int buttons) {
+    if (isVisible()) toolkit_.dispatch([&] { events_.mouseMove(buttons); });
+}
+
+Rect HeadlessWindow::clientRect() const {
+    return {position_.x, position_.y, toPixels(desc_.clientWidth), toPixels(desc_.clientHeight)};
+}
+
+Rect HeadlessWindow::controlRect(ControlId id) const {
+    const ControlDesc& control = desc_.controls[id];
+    Box box = control.box;
+    if (!control.parent.empty()) {
+        const Box& frame = desc_.controls[controlIndex(desc_.controls, control.parent)].box;
+        box.left += frame.left;
+        box.top += frame.top;
+    }
+    return {toPixels(box.left), toPixels(box.top), toPixels(box.width), toPixels(box.height)};
+}
+
+std::unique_ptr<Window> HeadlessToolkit::create(const WindowDesc& desc, WindowEvents& events) {
+    auto window = std::make_unique<HeadlessWindow>(*this, desc, events);
+    windows_.push_back(window.get());
+    return window;
+}
+
+int HeadlessToolkit::run(Window& startup) {
+    auto& window = static_cast<HeadlessWindow&>(startup);
+    dispatch([&] { window.events_.load(); });
+    return 0;
+}
+
+void HeadlessToolkit::processPendingEvents() {
+    ++pendingCalls_;
+    while (fireNextDue(now_)) {
+    }
+}
+
+void HeadlessToolkit::advance(std::int64_t ms) {
+    const std::int64_t until = now_ + ms;
+    while (fireNextDue(until)) {
+    }
+    now_ = std::max(now_, until);
+}
+
+bool HeadlessToolkit::fireNextDue(std::int64_t until) {
+    HeadlessWindow* dueWindow = nullptr;
+    ControlId dueTimer = 0;
+    std::int64_t due = std::numeric_limits<std::int64_t>::max();
+    for (HeadlessWindow* window : windows_)
+        for (ControlId id = 0; id < window->controls_.size(); ++id) {
+            const auto& control = window->controls_[id];
+            if (control.timerRunning && control.nextDue < due) {
+                due = control.nextDue;
+                dueWindow = window;
+                dueTimer = id;
+            }
+        }
+    if (!dueWindow || due > until) return false;
+
+    now_ = std::max(now_, due);
+    auto& control = dueWindow->controls_[dueTimer];
+    ++control.fired;
+    control.fireTimes.push_back(now_);
+    // Rescheduled before the handler runs, so a handler that unloads its window
+    // stops the timer for good; a late handler never leaves a second event queued.
+    const int interval = dueWindow->desc_.controls[dueTimer].intervalMs;
+    control.nextDue = due + interval;
+    WindowEvents& events = dueWindow->events_;
+    dispatch([&] { events.timer(dueTimer); });
+    if (control.timerRunning && control.nextDue <= now_) control.nextDue = now_;
+    return true;
+}
+
+HeadlessWindow* HeadlessToolkit::findWindow(std::string_view name) const {
+    for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
+        if ((*it)->desc().name == name) return *it;
+    return nullptr;
+}
+
+void HeadlessToolkit::dispatch(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        const ErrorReport report = describeError(std::current_exception());
+        std::fprintf(stderr, "%s\n", report.message().c_str());
+        std::fflush(stderr);
+        std::_Exit(EXIT_FAILURE);
+    }
+}
+
+void HeadlessToolkit::forget(HeadlessWindow* window) {
+    std::erase(windows_, window);
+}
+
+}  // namespace quorvex::test

@@ -1,0 +1,115 @@
+// A toolkit without a screen for tests: time moves only when a test advances
+// it, and a test raises clicks, keys and mouse moves and reads back what the
+// windows show.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "geometry.h"
+#include "platform/toolkit.h"
+
+namespace quorvex::test {
+
+class HeadlessToolkit;
+
+class HeadlessWindow final : public Window {
+public:
+    HeadlessWindow(HeadlessToolkit& toolkit, const WindowDesc& desc, WindowEvents& events);
+    ~HeadlessWindow() override;
+
+    void show() override;
+    void hide() override;
+    void unload() override;
+    bool isVisible() const override { return loaded_ && visible_; }
+    bool isLoaded() const override { return loaded_; }
+    std::uintptr_t handle() const override { return loaded_ ? handle_ : 0; }
+    std::string caption(ControlId id) const override { return controls_.at(id).caption; }
+    void setCaption(ControlId id, std::string_view text) override;
+    bool isEnabled(ControlId id) const override { return controls_.at(id).enabled; }
+    void setEnabled(ControlId id, bool enabled) override;
+    void dragByTitleBar() noexcept override;
+
+    // What a user does. Each is dropped, as on screen, where it could not happen:
+    // on a hidden or unloaded window, or a disabled button.
+    void click(ControlId id);
+    void pressKey(int charCode);
+    void moveMouse(int buttons);
+    // The user's drag: where the window lands when the next drag ends.
+    void dragTo(Point position) { dragTarget_ = position; }
+
+    const WindowDesc& desc() const { return desc_; }
+    Point position() const { return position_; }
+    Rect clientRect() const;
+    Rect controlRect(ControlId id) const;  // relative to the client area
+    int dragCount() const { return dragCount_; }
+    int timerFireCount(ControlId id) const { return controls_.at(id).fired; }
+    // Virtual time of the last event of each timer, for rhythm checks.
+    const std::vector<std::int64_t>& timerFireTimes(ControlId id) const {
+        return controls_.at(id).fireTimes;
+    }
+
+private:
+    friend class HeadlessToolkit;
+    struct ControlState {
+        std::string caption;
+        bool enabled = true;
+        bool timerRunning = false;
+        std::int64_t nextDue = 0;
+        int fired = 0;
+        std::vector<std::int64_t> fireTimes;
+    };
+
+    HeadlessToolkit& toolkit_;
+    const WindowDesc& desc_;
+    WindowEvents& events_;
+    std::vector<ControlState> controls_;
+    bool loaded_ = true;
+    bool visible_ = false;
+    Point position_;
+    std::uintptr_t handle_;
+    int dragCount_ = 0;
+    Point dragTarget_;
+};
+
+class HeadlessToolkit final : public Toolkit {
+public:
+    // The virtual screen the windows are centred on, in pixels.
+    static constexpr int kScreenWidth = 1920;
+    static constexpr int kScreenHeight = 1080;
+
+    std::unique_ptr<Window> create(const WindowDesc& desc, WindowEvents& events) override;
+    // Raises the load event and returns at once: tests drive the clock themselves.
+    int run(Window& startup) override;
+    void processPendingEvents() override;
+
+    // Moves the clock by `ms`, raising every timer event that falls due, in order.
+    void advance(std::int64_t ms);
+    // Moves the clock without raising events: a handler that takes this long.
+    void spend(std::int64_t ms) { now_ += ms; }
+    std::int64_t now() const { return now_; }
+    int processPendingCalls() const { return pendingCalls_; }
+
+    // Every window created so far, loaded or not, in creation order.
+    const std::vector<HeadlessWindow*>& windows() const { return windows_; }
+    HeadlessWindow* findWindow(std::string_view name) const;
+
+    // Runs a handler the way the message loop would: an escaping exception
+    // ends the program with the standard error report.
+    void dispatch(const std::function<void()>& handler);
+
+private:
+    friend class HeadlessWindow;
+    void forget(HeadlessWindow* window);
+    bool fireNextDue(std::int64_t until);
+
+    std::int64_t now_ = 0;
+    int pendingCalls_ = 0;
+    std::uintptr_t nextHandle_ = 0x1000;
+    std::vector<HeadlessWindow*> windows_;
+};
+
+}  // namespace quorvex::test

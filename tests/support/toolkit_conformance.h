@@ -1,0 +1,47 @@
+// One suite of behaviour every toolkit backend must show. A backend's test
+// program supplies a driver and instantiates the suite with
+// INSTANTIATE_TEST_SUITE_P(Name, ToolkitConformance, testing::Values(&makeDriver)),
+// and likewise for ToolkitConformanceDeathTest.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "geometry.h"
+#include "platform/toolkit.h"
+
+namespace quorvex::test {
+
+// What the suite needs beyond the toolkit interface: letting time pass and
+// acting and looking as a user would.
+class ToolkitDriver {
+public:
+    virtual ~ToolkitDriver() = default;
+    virtual Toolkit& toolkit() = 0;
+    // Lets `ms` milliseconds pass with the message loop running.
+    virtual void wait(int ms) = 0;
+    // Keeps the user-interface thread busy for `ms` milliseconds (called inside a handler).
+    virtual void busy(int ms) = 0;
+    // Runs the toolkit's message loop with `startup` as start-up window for `ms`.
+    virtual void runFor(Window& startup, int ms) = 0;
+    // A user's click on a control (ignored by the platform where it cannot happen).
+    virtual void click(Window& window, ControlId control) = 0;
+    // Client area on screen, in pixels.
+    virtual Rect clientRect(Window& window) = 0;
+    // A control's box relative to the client area, in pixels.
+    virtual Rect controlRect(Window& window, ControlId control) = 0;
+};
+
+using DriverFactory = std::unique_ptr<ToolkitDriver> (*)();
+
+class ToolkitConformance : public testing::TestWithParam<DriverFactory> {
+protected:
+    void SetUp() override { driver = GetParam()(); }
+    std::unique_ptr<ToolkitDriver> driver;
+};
+
+// The same, for the tests that end the program (run in a child process).
+using ToolkitConformanceDeathTest = ToolkitConformance;
+
+}  // namespace quorvex::test
