@@ -2,7 +2,7 @@
 # a stage needs, once. Sourced, not run.
 
 linux_packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config dpkg-dev file
   qt6-base-dev libxcb1-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev
   fonts-noto-cjk
