@@ -133,6 +133,7 @@ bool HeadlessToolkit::fireNextDue(std::int64_t until) {
     auto& control = dueWindow->controls_[dueTimer];
     ++control.fired;
     control.fireTimes.push_back(now_);
+    if (control.fireTimes.size() > HeadlessWindow::kFireTimesKept) control.fireTimes.pop_front();
     // Rescheduled before the handler runs, so a handler that unloads its window
     // stops the timer for good; a late handler never leaves a second event queued.
     const int interval = dueWindow->desc_.controls[dueTimer].intervalMs;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,9 +48,11 @@ public:
     Rect controlRect(ControlId id) const;  // relative to the client area
     int dragCount() const { return dragCount_; }
     int timerFireCount(ControlId id) const { return controls_.at(id).fired; }
-    // Virtual time of the last event of each timer, for rhythm checks.
-    const std::vector<std::int64_t>& timerFireTimes(ControlId id) const {
-        return controls_.at(id).fireTimes;
+    // Virtual times of a timer's most recent events (up to kFireTimesKept), for rhythm checks.
+    static constexpr std::size_t kFireTimesKept = 256;
+    std::vector<std::int64_t> timerFireTimes(ControlId id) const {
+        const auto& times = controls_.at(id).fireTimes;
+        return {times.begin(), times.end()};
     }
 
 private:
@@ -60,7 +63,7 @@ private:
         bool timerRunning = false;
         std::int64_t nextDue = 0;
         int fired = 0;
-        std::vector<std::int64_t> fireTimes;
+        std::deque<std::int64_t> fireTimes;
     };
 
     HeadlessToolkit& toolkit_;
