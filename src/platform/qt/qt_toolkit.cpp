@@ -1,0 +1,56 @@
+#include "platform/qt/qt_toolkit.h"
+
+#include <QtGui/QFont>
+#include <QtWidgets/QApplication>
+
+#include <stdexcept>
+
+#include "platform/qt/qt_window.h"
+
+// The logo and the icon, compiled into the program (src/ui/assets/assets.qrc).
+// Outside any namespace, as the resource initialiser is declared there.
+static void initAssets() { Q_INIT_RESOURCE(assets); }
+
+namespace quorvex {
+
+namespace {
+const QtWindow* asQtWindow(const Window& window) { return dynamic_cast<const QtWindow*>(&window); }
+}  // namespace
+
+QtToolkit::QtToolkit(int& argc, char** argv) : app_(std::make_unique<QApplication>(argc, argv)) {
+    initAssets();
+    // Hiding or unloading every window never ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The windows name Chinese faces that Linux desktops do not have; these
+    // stand in for them with Simplified Chinese glyphs whatever the locale.
+    QFont::insertSubstitution(QStringLiteral("微软雅黑"), QStringLiteral("Noto Sans CJK SC"));
+    QFont::insertSubstitution(QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"));
+    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 9));
+}
+
+QtToolkit::~QtToolkit() = default;
+
+std::unique_ptr<Window> QtToolkit::create(const WindowDesc& desc, WindowEvents& events) {
+    return std::make_unique<QtWindow>(desc, events);
+}
+
+int QtToolkit::run(Window& startup) {
+    auto* window = dynamic_cast<QtWindow*>(&startup);
+    if (!window) throw std::invalid_argument("the start-up window comes from another toolkit");
+    window->raise([](WindowEvents& events) { events.load(); });
+    return QApplication::exec();
+}
+
+void QtToolkit::processPendingEvents() { QCoreApplication::processEvents(); }
+
+QWidget* QtToolkit::widgetOf(const Window& window) {
+    const QtWindow* qtWindow = asQtWindow(window);
+    return qtWindow ? qtWindow->widget() : nullptr;
+}
+
+QWidget* QtToolkit::controlWidgetOf(const Window& window, ControlId control) {
+    const QtWindow* qtWindow = asQtWindow(window);
+    return qtWindow ? qtWindow->control(control) : nullptr;
+}
+
+}  // namespace quorvex

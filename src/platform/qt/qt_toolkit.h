@@ -1,0 +1,33 @@
+// The window toolkit on Qt6 Widgets, for Linux desktops (xcb) and for running
+// without a display (offscreen).
+#pragma once
+
+#include <memory>
+
+#include "platform/toolkit.h"
+
+class QApplication;
+class QWidget;
+
+namespace quorvex {
+
+class QtToolkit final : public Toolkit {
+public:
+    // Owns the application object; Qt reads its own options from the command line.
+    QtToolkit(int& argc, char** argv);
+    ~QtToolkit() override;
+
+    std::unique_ptr<Window> create(const WindowDesc& desc, WindowEvents& events) override;
+    int run(Window& startup) override;
+    void processPendingEvents() override;
+
+    // The widgets behind a window of this toolkit, for tests and screenshots;
+    // null once the window is unloaded or for a timer.
+    static QWidget* widgetOf(const Window& window);
+    static QWidget* controlWidgetOf(const Window& window, ControlId control);
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+
+}  // namespace quorvex

@@ -1,0 +1,92 @@
+// One window of the Qt toolkit: a top-level widget built from its stored
+// description, its controls as child widgets, its timers as QTimers.
+#pragma once
+
+#include <QtCore/QPoint>
+#include <QtCore/QPointer>
+#include <QtWidgets/QWidget>
+
+#include <functional>
+#include <vector>
+
+#include "platform/toolkit.h"
+
+class QTimer;
+
+namespace quorvex {
+
+class QtWindow;
+
+// The window's own surface: mouse moves, character keys and the manual drag.
+class FormWidget final : public QWidget {
+public:
+    FormWidget(QtWindow& owner, Qt::WindowFlags flags);
+
+    // The window no longer hears events; called before the widget goes away.
+    void detach() { owner_ = nullptr; }
+    void dragByTitleBar();
+
+protected:
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    // Key preview: character keys typed into a control reach the window first.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void raiseKeyPress(const QKeyEvent&);
+
+    QtWindow* owner_;
+    bool leftPressedHere_ = false;
+    bool manualDrag_ = false;
+    QPoint pressOffset_;   // from the window's corner to the mouse, at the press
+    QPoint lastGlobal_;    // the mouse, at the last move over the surface
+};
+
+class QtWindow final : public Window {
+public:
+    QtWindow(const WindowDesc& desc, WindowEvents& events);
+    ~QtWindow() override;
+
+    void show() override;
+    void hide() override;
+    void unload() override;
+    bool isVisible() const override;
+    bool isLoaded() const override { return loaded_ && form_; }
+    std::uintptr_t handle() const override;
+    std::string caption(ControlId) const override;
+    void setCaption(ControlId, std::string_view text) override;
+    bool isEnabled(ControlId) const override;
+    void setEnabled(ControlId, bool) override;
+    void dragByTitleBar() noexcept override;
+
+    // Raises an event through the toolkit's dispatch, unless the window is unloaded.
+    void raise(const std::function<void(WindowEvents&)>& event);
+    bool keyPreview() const { return desc_.keyPreview; }
+
+    QWidget* widget() const { return isLoaded() ? form_.data() : nullptr; }
+    QWidget* control(ControlId id) const { return isLoaded() ? controls_.at(id) : nullptr; }
+
+private:
+    const ControlDesc& controlDesc(ControlId id) const;  // throws for an unknown id
+    void createControl(ControlId id);
+    QWidget* parentFor(const ControlDesc&) const;
+    void fitLabel(ControlId id);
+    void applyWindowManagerHints();
+    void tearDown(bool deleteLater);
+
+    const WindowDesc& desc_;
+    WindowEvents& events_;
+    QPointer<FormWidget> form_;
+    std::vector<QWidget*> controls_;  // owned by form_; null for timers
+    std::vector<QTimer*> timers_;     // owned by form_
+    bool loaded_ = true;
+};
+
+// Runs an event handler the way the message loop does: a failure escaping it
+// shows the standard error report and ends the program with status 1. While
+// the report shows, no other handler runs.
+void dispatchEvent(const std::function<void()>& handler);
+
+}  // namespace quorvex
