@@ -1,0 +1,180 @@
+#include "platform/linux/proc_text.h"
+
+#include <array>
+
+#include "platform/image_name.h"
+
+namespace quorvex::proctext {
+
+namespace {
+
+constexpr std::string_view kDeletedMark = " (deleted)";
+
+// Splits off the text before the first `separator`; nullopt when there is none.
+std::optional<std::string_view> takeUntil(std::string_view& text, char separator) {
+    const auto end = text.find(separator);
+    if (end == std::string_view::npos) return std::nullopt;
+    const std::string_view field = text.substr(0, end);
+    text.remove_prefix(end + 1);
+    return field;
+}
+
+bool allOf(std::string_view text, bool (*accept)(char)) {
+    for (char c : text)
+        if (!accept(c)) return false;
+    return !text.empty();
+}
+
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+
+// One line of /proc/PID/maps: "start-end perms offset major:minor inode   path".
+struct Mapping {
+    bool atFileStart = false;
+    std::string_view path;
+};
+
+std::optional<Mapping> parseMapping(std::string_view line) {
+    const auto range = takeUntil(line, ' ');
+    const auto perms = takeUntil(line, ' ');
+    const auto offset = takeUntil(line, ' ');
+    const auto device = takeUntil(line, ' ');
+    const auto inode = takeUntil(line, ' ');
+    if (!range || !perms || !offset || !device || !inode) return std::nullopt;
+
+    std::string_view addresses = *range;
+    const auto start = takeUntil(addresses, '-');
+    if (!start || !allOf(*start, isHexDigit) || !allOf(addresses, isHexDigit)) return std::nullopt;
+    if (perms->size() != 4 || !allOf(*offset, isHexDigit) || !allOf(*inode, isDecimalDigit))
+        return std::nullopt;
+
+    const auto pathStart = line.find_first_not_of(' ');
+    if (pathStart == std::string_view::npos) return std::nullopt;  // an anonymous mapping
+    const bool atFileStart = offset->find_first_not_of('0') == std::string_view::npos;
+    return Mapping{atFileStart, line.substr(pathStart)};
+}
+
+// A mapped file's path as the kernel shows it, when it can be taken as it
+// stands: absolute, UTF-8, not absurdly long, and with no newline the kernel
+// had to escape (an escaped name cannot be told from a real backslash).
+bool isTrustworthyPath(std::string_view path) {
+    return path.starts_with('/') && path.size() <= kMaxPathBytes && isValidUtf8(path) &&
+           path.find("\\012") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string_view lastComponent(std::string_view path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view lastWindowsComponent(std::string_view path) {
+    const auto separator = path.find_last_of("/\\");
+    return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+std::string_view withoutDeletedMark(std::string_view linkTarget) {
+    if (linkTarget.ends_with(kDeletedMark)) linkTarget.remove_suffix(kDeletedMark.size());
+    return linkTarget;
+}
+
+std::string_view imageNameFromLink(std::string_view linkTarget) {
+    return lastComponent(withoutDeletedMark(linkTarget));
+}
+
+bool isWineLoader(std::string_view imageName) {
+    constexpr std::array<std::string_view, 4> kLoaders{"wine", "wine64", "wine-preloader",
+                                                       "wine64-preloader"};
+    for (std::string_view loader : kLoaders)
+        if (imageName == loader) return true;
+    return false;
+}
+
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        // The second byte's range rules out overlong forms, surrogates and
+        // code points above U+10FFFF.
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (text.size() - i < length) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+bool isTrustworthyName(std::string_view name) {
+    return !name.empty() && name.size() <= kMaxNameBytes && isValidUtf8(name);
+}
+
+std::optional<std::string_view> firstArgument(std::string_view cmdline, bool filledBuffer) {
+    const auto end = cmdline.find('\0');
+    if (end != std::string_view::npos) return cmdline.substr(0, end);
+    // A process that rewrote its arguments may leave no terminator; the text
+    // is whole unless the read stopped at the buffer's end.
+    if (filledBuffer) return std::nullopt;
+    return cmdline;
+}
+
+std::optional<StatFields> parseStat(std::string_view stat) {
+    // The command name may itself hold parentheses: it ends at the last ')'.
+    const auto open = stat.find('(');
+    const auto close = stat.rfind(')');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open ||
+        close + 2 >= stat.size() || stat[close + 1] != ' ')
+        return std::nullopt;
+    const char state = stat[close + 2];
+    return StatFields{stat.substr(open + 1, close - open - 1),
+                      state == 'Z' || state == 'X' || state == 'x'};
+}
+
+std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0) {
+    // A shorter command name was not cut and is the whole name already.
+    if (commandName.size() != kCommandNameBytes) return commandName;
+    for (std::string_view component : {lastComponent(argv0), lastWindowsComponent(argv0)})
+        if (component.starts_with(commandName) && isTrustworthyName(component)) return component;
+    return commandName;
+}
+
+std::string_view wineImageName(std::string_view argv0) {
+    const std::string_view name = lastWindowsComponent(argv0);
+    return isTrustworthyName(name) ? name : std::string_view{};
+}
+
+std::optional<std::string_view> wineImagePath(std::string_view maps, std::string_view imageName) {
+    std::optional<std::string_view> anyMapping;
+    // Lines without their newline were cut and are passed over.
+    while (const auto line = takeUntil(maps, '\n')) {
+        const auto mapping = parseMapping(*line);
+        if (!mapping) continue;
+        const std::string_view path = withoutDeletedMark(mapping->path);
+        if (!equalImageNames(lastComponent(path), imageName) || !isTrustworthyPath(path)) continue;
+        if (mapping->atFileStart) return path;
+        if (!anyMapping) anyMapping = path;
+    }
+    return anyMapping;
+}
+
+}  // namespace quorvex::proctext

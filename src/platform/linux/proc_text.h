@@ -1,0 +1,64 @@
+// The text rules of the /proc process table, apart from any system call so
+// that they can be checked on recorded /proc text. Everything here returns
+// views into its arguments and never allocates.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace quorvex::proctext {
+
+// Longest image name and path taken from text a process controls; anything
+// longer is treated as unreadable.
+inline constexpr std::size_t kMaxNameBytes = 255;
+inline constexpr std::size_t kMaxPathBytes = 4095;
+// Command names longer than this are cut by the kernel.
+inline constexpr std::size_t kCommandNameBytes = 15;
+
+// What follows the last '/'.
+std::string_view lastComponent(std::string_view path);
+// What follows the last '/' or '\' (a Windows or a Unix path).
+std::string_view lastWindowsComponent(std::string_view path);
+
+// The target of an executable link without the kernel's " (deleted)" mark.
+std::string_view withoutDeletedMark(std::string_view linkTarget);
+// The image name of a process whose executable link reads `linkTarget`.
+std::string_view imageNameFromLink(std::string_view linkTarget);
+
+// True for the file names of the loaders that run Windows programs.
+bool isWineLoader(std::string_view imageName);
+
+bool isValidUtf8(std::string_view text);
+// Non-empty, valid UTF-8 and at most kMaxNameBytes.
+bool isTrustworthyName(std::string_view name);
+
+// argv[0] from the text of /proc/PID/cmdline. `filledBuffer` tells that the
+// read may have cut the text; an argument without its terminator is then
+// unreadable. Empty when there is none (kernel threads, exited processes).
+std::optional<std::string_view> firstArgument(std::string_view cmdline, bool filledBuffer);
+
+// The command name and state of /proc/PID/stat ("PID (comm) S ...").
+struct StatFields {
+    std::string_view commandName;
+    bool exited = false;  // a zombie or dead task, waiting only to be reaped
+};
+std::optional<StatFields> parseStat(std::string_view stat);
+
+// The name of a process whose executable cannot be read: its command name,
+// extended to the last component of argv[0] when that begins with the cut
+// command name (so names longer than the kernel keeps survive).
+std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0);
+
+// The Windows image name of a Wine-hosted process: argv[0]'s last component
+// at '/' or '\'. Empty when that is not a trustworthy name.
+std::string_view wineImageName(std::string_view argv0);
+
+// The Unix path of the image `imageName` in the text of a Wine-hosted
+// process's /proc/PID/maps: the mapped file whose last component equals the
+// name ignoring ASCII case, preferring the mapping of its first page (the
+// image base). Lines that are cut, malformed or hold an untrustworthy path
+// are passed over.
+std::optional<std::string_view> wineImagePath(std::string_view maps, std::string_view imageName);
+
+}  // namespace quorvex::proctext

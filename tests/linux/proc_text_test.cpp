@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/linux/proc_text.h"
+
+namespace quorvex::proctext {
+namespace {
+
+using namespace std::string_view_literals;
+
+TEST(ProcText, ImageNameIsTheLinkTargetsLastComponentWithoutTheDeletedMark) {
+    EXPECT_EQ(imageNameFromLink("/tmp/usb drive 中文/WinSvcs.exe"), "WinSvcs.exe");
+    EXPECT_EQ(imageNameFromLink("/tmp/u/WindowsServices.exe (deleted)"), "WindowsServices.exe");
+    EXPECT_EQ(withoutDeletedMark("/tmp/u/x (deleted)"), "/tmp/u/x");
+    EXPECT_EQ(withoutDeletedMark("/tmp/u/x (deleted) "), "/tmp/u/x (deleted) ");
+    EXPECT_EQ(imageNameFromLink("sleep"), "sleep");
+}
+
+TEST(ProcText, RecognisesOnlyTheWineLoaders) {
+    for (auto loader : {"wine", "wine64", "wine-preloader", "wine64-preloader"})
+        EXPECT_TRUE(isWineLoader(loader)) << loader;
+    for (auto other : {"wineserver64", "wine64 ", "Wine64", "winecfg", ""})
+        EXPECT_FALSE(isWineLoader(other)) << other;
+}
+
+TEST(ProcText, FirstArgumentOfRecordedCommandLines) {
+    // Recorded: a Wine-hosted program started by a relative Unix path; Wine
+    // pads the rewritten arguments with terminators.
+    const auto wine = "usb drive \xe4\xb8\xad\xe6\x96\x87/WindowsServices.exe\0\0\0\0\0\0"sv;
+    EXPECT_EQ(firstArgument(wine, false), "usb drive 中文/WindowsServices.exe");
+    const auto service = "C:\\windows\\system32\\svchost.exe\0-k\0LocalServiceNetworkRestricted\0"sv;
+    EXPECT_EQ(firstArgument(service, false), "C:\\windows\\system32\\svchost.exe");
+    // Kernel threads and exited processes have none.
+    EXPECT_EQ(firstArgument("", false), "");
+    // Arguments rewritten without a terminator are whole unless the read was cut.
+    EXPECT_EQ(firstArgument("kworker title", false), "kworker title");
+    EXPECT_EQ(firstArgument("an argument cut by the buffer", true), std::nullopt);
+    EXPECT_EQ(firstArgument("/bin/a\0tail cut by the buffer"sv, true), "/bin/a");
+}
+
+TEST(ProcText, WineImageNameSplitsWindowsAndUnixPaths) {
+    EXPECT_EQ(wineImageName("C:\\users\\u\\Desktop\\WinSvcs.exe"), "WinSvcs.exe");
+    EXPECT_EQ(wineImageName("Z:\\tmp\\usb drive\\sysfgdrvs.exe"), "sysfgdrvs.exe");
+    EXPECT_EQ(wineImageName("/tmp/usb drive 中文/WindowsServices.exe"), "WindowsServices.exe");
+    EXPECT_EQ(wineImageName("D:/mixed\\style/DriveMgr.exe"), "DriveMgr.exe");
+    EXPECT_EQ(wineImageName("winversvcs.exe"), "winversvcs.exe");
+}
+
+TEST(ProcText, WineImageNameRejectsWhatCannotBeAName) {
+    EXPECT_EQ(wineImageName(""), "");
+    EXPECT_EQ(wineImageName("C:\\folder\\"), "");
+    EXPECT_EQ(wineImageName("/tmp/\xff\xfe.exe"), "") << "not UTF-8";
+    EXPECT_EQ(wineImageName("/tmp/\xe4\xb8.exe"), "") << "a cut character";
+    EXPECT_EQ(wineImageName("/tmp/\xed\xa0\x80.exe"), "") << "a surrogate";
+    EXPECT_EQ(wineImageName("/tmp/\xc0\xaf.exe"), "") << "an overlong form";
+    EXPECT_EQ(wineImageName("/tmp/" + std::string(252, 'a') + ".exe"), "") << "256 bytes";
+    const std::string longest = std::string(251, 'a') + ".exe";
+    EXPECT_EQ(wineImageName("/tmp/" + longest), longest);
+}
+
+TEST(ProcText, StatGivesTheCommandNameAndWhetherTheProcessHasExited) {
+    const auto running = parseStat("4242 (WinSvcs.exe) S 1 4242 4242 0 -1 4194560 99 0 0 0");
+    ASSERT_TRUE(running);
+    EXPECT_EQ(running->commandName, "WinSvcs.exe");
+    EXPECT_FALSE(running->exited);
+
+    // A command name may hold parentheses and spaces.
+    const auto zombie = parseStat("77 (a) (b c)) Z 1 77 77 0 -1 4227084 0 0");
+    ASSERT_TRUE(zombie);
+    EXPECT_EQ(zombie->commandName, "a) (b c)");
+    EXPECT_TRUE(zombie->exited);
+    EXPECT_TRUE(parseStat("78 (gone) X 1")->exited);
+
+    EXPECT_EQ(parseStat("2 (kworker/0:0H-kblockd) I 2 0")->commandName, "kworker/0:0H-kblockd");
+    for (auto junk : {"", "4242 WinSvcs.exe S", "4242 (WinSvcs.exe", "4242 (x)", "4242 (x)S 1", "1 )x( S"})
+        EXPECT_EQ(parseStat(junk), std::nullopt) << junk;
+}
+
+TEST(ProcText, CommandNameIsExtendedOnlyWhenTheKernelCutIt) {
+    // The kernel keeps 15 characters of "WindowsServices.exe".
+    EXPECT_EQ(nameFromCommand("WindowsServices", "/media/u/WindowsServices.exe"), "WindowsServices.exe");
+    EXPECT_EQ(nameFromCommand("DeviceManager.e", "DeviceManager.exe"), "DeviceManager.exe");
+    EXPECT_EQ(nameFromCommand("WindowsServices", "C:\\u\\WindowsServices.exe"), "WindowsServices.exe");
+    // argv[0] that does not continue the command name is not taken.
+    EXPECT_EQ(nameFromCommand("WindowsServices", "/usr/bin/other"), "WindowsServices");
+    EXPECT_EQ(nameFromCommand("WindowsServices", "/x/WindowsServices.exe/"), "WindowsServices");
+    EXPECT_EQ(nameFromCommand("WindowsServices", ""), "WindowsServices");
+    EXPECT_EQ(nameFromCommand("WindowsServices", "/x/WindowsServices\xff"), "WindowsServices");
+    // A shorter command name is whole: argv[0] cannot make it longer.
+    EXPECT_EQ(nameFromCommand("WinSvcs.exe", "/x/WinSvcs.exe.bak"), "WinSvcs.exe");
+    EXPECT_EQ(nameFromCommand("kthreadd", ""), "kthreadd");
+}
+
+// Recorded from a Windows program run by Wine 8 from "/tmp/wexp/usb drive 中文".
+constexpr std::string_view kWineMaps =
+    "00400000-00401000 r--p 00000000 fe:00 1146886                            /usr/lib/wine/wine64\n"
+    "7d004000-7d005000 rw-p 00003000 fe:00 1146886                            /usr/lib/wine/wine64\n"
+    "7ff00000-7ffe0000 ---p 00000000 00:00 0 \n"
+    "7ffe0000-7ffe1000 r--s 00000000 fe:00 10954138                           "
+    "/tmp/wine-GVuAOQ/server-fe00-a72129/tmpmap-0e33cc4b (deleted)\n"
+    "aee51000-aee72000 rw-p 00000000 00:00 0                                  [heap]\n"
+    "140000000-140001000 r--p 00000000 fe:00 10954136                         "
+    "/tmp/wexp/usb drive \xe4\xb8\xad\xe6\x96\x87/WindowsServices.exe\n"
+    "140001000-140003000 r-xp 00000000 00:00 0 \n"
+    "140004000-140005000 r--p 00002000 fe:00 10954136                         "
+    "/tmp/wexp/usb drive \xe4\xb8\xad\xe6\x96\x87/WindowsServices.exe\n"
+    "6ffffc5e0000-6ffffc5e1000 r--p 00000000 fe:00 14886891                   "
+    "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/ntdll.dll\n";
+
+TEST(ProcText, WineImagePathComesFromTheMappedImage) {
+    EXPECT_EQ(wineImagePath(kWineMaps, "WindowsServices.exe"), "/tmp/wexp/usb drive 中文/WindowsServices.exe");
+    // The name from a Windows path may differ in letter case from the file.
+    EXPECT_EQ(wineImagePath(kWineMaps, "windowsservices.EXE"), "/tmp/wexp/usb drive 中文/WindowsServices.exe");
+    EXPECT_EQ(wineImagePath(kWineMaps, "WinSvcs.exe"), std::nullopt);
+    EXPECT_EQ(wineImagePath(kWineMaps, "Services.exe"), std::nullopt);
+    EXPECT_EQ(wineImagePath(kWineMaps, "[heap]"), std::nullopt);
+    EXPECT_EQ(wineImagePath("", "WinSvcs.exe"), std::nullopt);
+}
+
+TEST(ProcText, WineImagePathPrefersTheMappingAtTheImageBase) {
+    const std::string maps =
+        "10000-11000 r--p 00002000 fe:00 7 /media/a/WinSvcs.exe\n"
+        "20000-21000 r--p 00000000 fe:00 8 /media/b/winsvcs.exe\n"
+        "30000-31000 r--p 00000000 fe:00 7 /media/a/WinSvcs.exe\n";
+    EXPECT_EQ(wineImagePath(maps, "WinSvcs.exe"), "/media/b/winsvcs.exe");
+    EXPECT_EQ(wineImagePath("10000-11000 r--p 00002000 fe:00 7 /media/a/WinSvcs.exe\n", "WinSvcs.exe"),
+              "/media/a/WinSvcs.exe");
+    EXPECT_EQ(wineImagePath("10000-11000 r--p 00000000 fe:00 7 /media/a/WinSvcs.exe (deleted)\n",
+                            "WinSvcs.exe"),
+              "/media/a/WinSvcs.exe");
+}
+
+TEST(ProcText, WineImagePathPassesOverJunkAndCutLines) {
+    const std::string good = "20000-21000 r--p 00000000 fe:00 8 /media/good/WinSvcs.exe\n";
+    const std::string junk[] = {
+        "10000-11000 r--p 00000000 fe:00 7 media/relative/WinSvcs.exe\n",
+        "10000-11000 r--p 00000000 fe:00 7 /media/\xff\xfe/WinSvcs.exe\n",
+        "10000-11000 r--p 00000000 fe:00 7 /media/new\\012line/WinSvcs.exe\n",
+        "10000-11000 r--p 00000000 fe:00 7 /" + std::string(4096, 'a') + "/WinSvcs.exe\n",
+        "10000-11000 r--p zzzz fe:00 7 /media/bad offset/WinSvcs.exe\n",
+        "10000-11000 rp 00000000 fe:00 7 /media/bad perms/WinSvcs.exe\n",
+        "10000 r--p 00000000 fe:00 7 /media/no range/WinSvcs.exe\n",
+        "10000-11000 r--p 00000000 fe:00 x7 /media/bad inode/WinSvcs.exe\n",
+        "/media/only a path/WinSvcs.exe\n",
+        "\n",
+    };
+    for (const std::string& line : junk) {
+        EXPECT_EQ(wineImagePath(line, "WinSvcs.exe"), std::nullopt) << line.substr(0, 80);
+        EXPECT_EQ(wineImagePath(line + good, "WinSvcs.exe"), "/media/good/WinSvcs.exe") << line.substr(0, 80);
+    }
+    // A last line without its newline was cut.
+    EXPECT_EQ(wineImagePath("20000-21000 r--p 00000000 fe:00 8 /media/cut/WinSvcs.exe", "WinSvcs.exe"),
+              std::nullopt);
+}
+
+}  // namespace
+}  // namespace quorvex::proctext
