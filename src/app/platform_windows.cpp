@@ -1,0 +1,19 @@
+// Windows: Win32 windows, processes from the system's snapshot.
+#include "app/platform.h"
+#include "platform/windows/process_starter.h"
+#include "platform/windows/snapshot_process_table.h"
+#include "platform/windows/win32_files.h"
+#include "platform/windows/win32_toolkit.h"
+
+namespace quorvex {
+
+Platform makePlatform(int& /*argc*/, char** /*argv*/) {
+    return {
+        std::make_unique<Win32Toolkit>(),
+        std::make_unique<SnapshotProcessTable>(),
+        std::make_unique<ProcessStarter>(),
+        std::make_unique<Win32FileSystem>(),
+    };
+}
+
+}  // namespace quorvex
