@@ -1,0 +1,115 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <system_error>
+#include <thread>
+
+#include "platform/linux/image_killer.h"
+#include "real_processes.h"
+
+namespace quorvex::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Names no other process on this machine has: a guard running beside the
+// tests must not take our victims, nor we its.
+std::string uniqueName(std::string_view stem) {
+    return std::string(stem) + "-" + std::to_string(::getpid()) + ".exe";
+}
+
+TEST(ImageKiller, AcceptsOnlyTheKillCommandForm) {
+    EXPECT_EQ(ImageKiller::imageNameToKill("cmd /c taskkill /f /im winsvcs.exe"), "winsvcs.exe");
+    EXPECT_EQ(ImageKiller::imageNameToKill("cmd /c taskkill /f /im my worm.exe"), "my worm.exe");
+    for (std::string_view line : {
+             "", "cmd /c taskkill /f /im ", "cmd /c taskkill /f /im", "cmd /c taskkill /im winsvcs.exe",
+             " cmd /c taskkill /f /im winsvcs.exe", "cmd  /c taskkill /f /im winsvcs.exe",
+             "CMD /C TASKKILL /F /IM winsvcs.exe", "cmd /c del /f /q winsvcs.exe",
+             "cmd /c taskkill /f /im ../winsvcs.exe", "cmd /c taskkill /f /im a\\winsvcs.exe",
+             "cmd /c taskkill /f /im winsvcs.exe\nrm -rf /"}) {
+        try {
+            ImageKiller::imageNameToKill(line);
+            ADD_FAILURE() << "accepted: " << line;
+        } catch (const std::system_error& refused) {
+            EXPECT_EQ(refused.code(), std::errc::invalid_argument) << line;
+            EXPECT_NE(std::string(refused.what()).find("refused"), std::string::npos);
+        }
+    }
+}
+
+TEST(ImageKiller, EndsEveryCopyOfTheNameAndNothingElse) {
+    const TempFolder folder;
+    fs::create_directory(folder / "other drive");
+    const std::string name = uniqueName("WinSvcs");
+    std::string upper = name;
+    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+
+    std::vector<std::unique_ptr<Child>> copies;
+    copies.push_back(startSleeper(copyProgram(kSleepProgram, folder / name)));
+    copies.push_back(startSleeper(folder / name));
+    copies.push_back(startSleeper(copyProgram(kSleepProgram, folder / "other drive" / upper)));
+    const auto other = startSleeper(copyProgram(kSleepProgram, folder / uniqueName("DriveMgr")));
+    const auto prefixed = startSleeper(copyProgram(kSleepProgram, folder / ("x" + name)));
+    const auto suffixed = startSleeper(copyProgram(kSleepProgram, folder / (name + ".bak")));
+
+    EXPECT_EQ(ImageKiller::killByImageName(name), 3);
+    for (auto& copy : copies) EXPECT_TRUE(diedOfSigkill(copy->waitForExit())) << copy->pid();
+    // The pass above has returned, so whatever it would end has been signalled.
+    EXPECT_TRUE(other->running());
+    EXPECT_TRUE(prefixed->running());
+    EXPECT_TRUE(suffixed->running());
+}
+
+TEST(ImageKiller, NeverEndsItsOwnProcess) {
+    const TempFolder folder;
+    const fs::path probe = copyProgram(QUORVEX_KILL_PROBE, folder / uniqueName("VolDriver"));
+    Child sibling(probe, {"wait"});
+    Child killer(probe, {"kill", probe.filename().string()});
+
+    const auto status = killer.waitForExit();
+    ASSERT_TRUE(status && WIFEXITED(*status)) << "the probe was killed";
+    EXPECT_EQ(WEXITSTATUS(*status), 1) << "signalled its sibling only";
+    EXPECT_TRUE(diedOfSigkill(sibling.waitForExit()));
+}
+
+TEST(ImageKiller, StartReturnsAtOnceAndTheKillFollowsWithoutChildren) {
+    const TempFolder folder;
+    const std::string name = uniqueName("winhxvh");
+    const auto first = startSleeper(copyProgram(kSleepProgram, folder / name));
+    const auto second = startSleeper(folder / name);
+    const auto bystander = startSleeper(copyProgram(kSleepProgram, folder / uniqueName("winhxvh2")));
+
+    ImageKiller killer;
+    killer.start("cmd /c taskkill /f /im " + name, WindowStyle::MinimizedFocus);
+    EXPECT_TRUE(diedOfSigkill(first->waitForExit()));
+    EXPECT_TRUE(diedOfSigkill(second->waitForExit()));
+
+    // No shell or other child was started: after reaping the victims, only
+    // the bystander is a child of ours.
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), 0);
+    EXPECT_TRUE(bystander->running());
+}
+
+TEST(ImageKiller, ARefusedCommandLineStartsNothing) {
+    const TempFolder folder;
+    const std::string name = uniqueName("winversvcs");
+    const auto spared = startSleeper(copyProgram(kSleepProgram, folder / name));
+    const auto marker = startSleeper(copyProgram(kSleepProgram, folder / uniqueName("marker")));
+
+    ImageKiller killer;
+    for (const std::string& line : {"cmd /c taskkill /im " + name, "taskkill /f /im " + name,
+                                    "cmd /c taskkill /f /im " + name + "/"}) {
+        EXPECT_THROW(killer.start(line, WindowStyle::MinimizedFocus), std::system_error) << line;
+    }
+    // A kill started after the refusals has run its course; one started by
+    // a refused line would have had as long.
+    killer.start("cmd /c taskkill /f /im " + uniqueName("marker"), WindowStyle::MinimizedFocus);
+    ASSERT_TRUE(diedOfSigkill(marker->waitForExit()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(spared->running());
+}
+
+}  // namespace
+}  // namespace quorvex::test
