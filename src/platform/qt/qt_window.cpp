@@ -307,7 +307,6 @@ void QtWindow::show() {
     // Written while unmapped: window managers read these when the window maps.
     applyWindowManagerHints();
     form_->show();
-    form_->raise();
     // A window without focusable controls gets keys only once activated.
     form_->activateWindow();
 }
@@ -324,8 +323,10 @@ void QtWindow::unload() {
 // under way (perhaps its own timer's) has returned.
 void QtWindow::tearDown(bool deleteLater) {
     loaded_ = false;
-    for (QTimer* timer : timers_)
+    // Once only: the widgets these point to may be gone by the next call.
+    for (QTimer* timer : std::exchange(timers_, {}))
         if (timer) timer->stop();
+    controls_.clear();
     if (!form_) return;
     form_->detach();
     form_->hide();

@@ -1,0 +1,114 @@
+// Form1 on the Qt toolkit, offscreen: its geometry, its logo, and the drag by
+// its surface.
+#include <QtGui/QIcon>
+#include <QtGui/QPixmap>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QWidget>
+
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "qt_test_env.h"
+#include "ui/form1.h"
+#include "ui/form1_layout.h"
+
+namespace quorvex::test {
+namespace {
+
+using namespace form1;
+
+class QtForm1Test : public testing::Test {
+protected:
+    void SetUp() override {
+        form.window().show();
+        runEventLoop(20);
+        ASSERT_NE(surface(), nullptr);
+    }
+    void TearDown() override {
+        for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton})
+            releaseAt(surface(), {1, 1}, button);  // never leave a button held for the next test
+    }
+
+    QWidget* surface() { return QtToolkit::widgetOf(form.window()); }
+    QWidget* control(ControlId id) { return QtToolkit::controlWidgetOf(form.window(), id); }
+
+    // Presses `buttons` on `start` (relative to `from`), moves the mouse by
+    // `by`, releases; returns how far the window moved.
+    QPoint drag(QWidget* from, QPoint start, QPoint by, std::initializer_list<Qt::MouseButton> buttons) {
+        const QPoint before = surface()->pos();
+        const QPoint startGlobal = from->mapToGlobal(start);
+        for (Qt::MouseButton button : buttons) pressAt(from, start, button);
+        moveTo(surface(), surface()->mapFromGlobal(startGlobal + by / 2));
+        moveTo(surface(), surface()->mapFromGlobal(startGlobal + by));
+        for (Qt::MouseButton button : buttons)
+            releaseAt(surface(), surface()->mapFromGlobal(startGlobal + by), button);
+        runEventLoop(20);
+        return surface()->pos() - before;
+    }
+
+    FakeProcessTable processes;
+    RecordingCommands commands;
+    RecordingFileSystem files;
+    Form1 form{qtToolkit(), processes, commands, files};
+};
+
+TEST_F(QtForm1Test, ClientAreaAndEveryControlMatchTheirBoxes) {
+    EXPECT_EQ(surface()->size(), QSize(610, 281));
+    for (ControlId id = 0; id < kVisibleControls; ++id) {
+        const Box& box = kControls[id].box;
+        EXPECT_EQ(rectInWindow(control(id)),
+                  (Rect{box.left / 15, box.top / 15, box.width / 15, box.height / 15}))
+            << kControls[id].name;
+    }
+    EXPECT_EQ(form.window().caption(Command1), "立即查杀");
+    EXPECT_EQ(form.window().caption(Command2), "最小化");
+    EXPECT_EQ(surface()->windowTitle(), QStringLiteral("Quorvex"));
+}
+
+TEST_F(QtForm1Test, LogoShowsAtItsNaturalSize) {
+    const auto* image = qobject_cast<const QLabel*>(control(Image1));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->pixmap().size(), QSize(179, 179));
+    EXPECT_FALSE(image->hasScaledContents());
+    EXPECT_EQ(image->size(), QSize(179, 179));
+}
+
+TEST_F(QtForm1Test, WindowIconHoldsBothSizes) {
+    const QList<QSize> sizes = surface()->windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(32, 32)));
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+}
+
+TEST_F(QtForm1Test, LeftDragOnTheFreeSurfaceMovesTheWindowWithTheMouse) {
+    // Left of the logo, above the buttons: nothing but the window there.
+    EXPECT_EQ(drag(surface(), {10, 10}, {37, 23}, {Qt::LeftButton}), QPoint(37, 23));
+    EXPECT_EQ(drag(surface(), {590, 260}, {-50, 12}, {Qt::LeftButton}), QPoint(-50, 12));
+}
+
+TEST_F(QtForm1Test, OtherButtonsDoNotDrag) {
+    EXPECT_EQ(drag(surface(), {10, 10}, {37, 23}, {Qt::RightButton}), QPoint(0, 0));
+    EXPECT_EQ(drag(surface(), {10, 10}, {37, 23}, {Qt::MiddleButton}), QPoint(0, 0));
+    EXPECT_EQ(drag(surface(), {10, 10}, {37, 23}, {Qt::LeftButton, Qt::RightButton}), QPoint(0, 0));
+}
+
+TEST_F(QtForm1Test, DragStartingOnAControlDoesNotMoveTheWindow) {
+    for (ControlId id : {Label1, Label2, Image1, Command1, Command2}) {
+        QWidget* widget = control(id);
+        EXPECT_EQ(drag(widget, widget->rect().center(), {37, 23}, {Qt::LeftButton}), QPoint(0, 0))
+            << kControls[id].name;
+    }
+}
+
+TEST_F(QtForm1Test, HideButtonHidesAndTheNextShowKeepsThePlace) {
+    drag(surface(), {10, 10}, {15, 9}, {Qt::LeftButton});
+    const QPoint placed = surface()->pos();
+    clickAt(control(Command2), control(Command2)->rect().center());
+    EXPECT_FALSE(form.window().isVisible());
+    form.window().show();
+    runEventLoop(20);
+    EXPECT_TRUE(form.window().isVisible());
+    EXPECT_EQ(surface()->pos(), placed);
+}
+
+}  // namespace
+}  // namespace quorvex::test

@@ -1,0 +1,48 @@
+// The toolkit conformance suite on the Qt backend, offscreen.
+#include <QtCore/QCoreApplication>
+#include <QtCore/QTimer>
+#include <QtWidgets/QWidget>
+
+#include <chrono>
+#include <thread>
+
+#include "qt_test_env.h"
+#include "toolkit_conformance.h"
+
+namespace quorvex::test {
+namespace {
+
+class QtDriver final : public ToolkitDriver {
+public:
+    ~QtDriver() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    Toolkit& toolkit() override { return qtToolkit(); }
+    void wait(int ms) override { runEventLoop(ms); }
+    void busy(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    void runFor(Window& startup, int ms) override {
+        QTimer::singleShot(ms, Qt::PreciseTimer, qApp, &QCoreApplication::quit);
+        qtToolkit().run(startup);
+    }
+    void click(Window& window, ControlId control) override {
+        if (QWidget* widget = QtToolkit::controlWidgetOf(window, control))
+            clickAt(widget, widget->rect().center());
+    }
+    Rect clientRect(Window& window) override {
+        const QWidget* widget = QtToolkit::widgetOf(window);
+        if (!widget) return {};
+        const QRect geometry = widget->geometry();
+        return {geometry.x(), geometry.y(), geometry.width(), geometry.height()};
+    }
+    Rect controlRect(Window& window, ControlId control) override {
+        const QWidget* widget = QtToolkit::controlWidgetOf(window, control);
+        return widget ? rectInWindow(widget) : Rect{};
+    }
+};
+
+std::unique_ptr<ToolkitDriver> makeQtDriver() { return std::make_unique<QtDriver>(); }
+
+INSTANTIATE_TEST_SUITE_P(QtOffscreen, ToolkitConformance, testing::Values(&makeQtDriver));
+INSTANTIATE_TEST_SUITE_P(QtOffscreen, ToolkitConformanceDeathTest, testing::Values(&makeQtDriver));
+
+}  // namespace
+}  // namespace quorvex::test
