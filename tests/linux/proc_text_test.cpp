@@ -59,21 +59,30 @@ TEST(ProcText, WineImageNameRejectsWhatCannotBeAName) {
     EXPECT_EQ(wineImageName("/tmp/" + longest), longest);
 }
 
-TEST(ProcText, StatGivesTheCommandNameAndWhetherTheProcessHasExited) {
+TEST(ProcText, StatGivesTheCommandNameStateAndKind) {
+    // Recorded lines, shortened after the flags.
     const auto running = parseStat("4242 (WinSvcs.exe) S 1 4242 4242 0 -1 4194560 99 0 0 0");
     ASSERT_TRUE(running);
     EXPECT_EQ(running->commandName, "WinSvcs.exe");
     EXPECT_FALSE(running->exited);
+    EXPECT_FALSE(running->kernelThread);
+
+    const auto kernel = parseStat("10 (kworker/0:0H-kblockd) I 2 0 0 0 -1 69238880 0 0 0 0 0 0");
+    ASSERT_TRUE(kernel);
+    EXPECT_EQ(kernel->commandName, "kworker/0:0H-kblockd");
+    EXPECT_TRUE(kernel->kernelThread);
+    EXPECT_FALSE(kernel->exited);
 
     // A command name may hold parentheses and spaces.
     const auto zombie = parseStat("77 (a) (b c)) Z 1 77 77 0 -1 4227084 0 0");
     ASSERT_TRUE(zombie);
     EXPECT_EQ(zombie->commandName, "a) (b c)");
     EXPECT_TRUE(zombie->exited);
-    EXPECT_TRUE(parseStat("78 (gone) X 1")->exited);
+    EXPECT_TRUE(parseStat("78 (gone) X 1 0 0 0 -1 4227084 0")->exited);
 
-    EXPECT_EQ(parseStat("2 (kworker/0:0H-kblockd) I 2 0")->commandName, "kworker/0:0H-kblockd");
-    for (auto junk : {"", "4242 WinSvcs.exe S", "4242 (WinSvcs.exe", "4242 (x)", "4242 (x)S 1", "1 )x( S"})
+    for (auto junk : {"", "4242 WinSvcs.exe S", "4242 (WinSvcs.exe", "4242 (x)", "4242 (x)S 1",
+                      "1 )x( S 1 1 1 0 -1 0 0", "1 (x) S 1 1 1 0 -1", "1 (x) S 1 1 1 0 -1  0",
+                      "1 (x) SS 1 1 1 0 -1 0 0", "1 (x) S 1 1 1 0 -1 -5 0", "1 (x) S 1 1 1 0 -1 99999999999999999999999 0"})
         EXPECT_EQ(parseStat(junk), std::nullopt) << junk;
 }
 

@@ -100,7 +100,7 @@ bool ProcProcessRecord::loadCommandName() {
     if (!fields || fields->exited) return false;
 
     std::string_view argv0;
-    if (fields->commandName.size() == proctext::kCommandNameBytes)
+    if (fields->commandName.size() == proctext::kCommandNameBytes && !fields->kernelThread)
         argv0 = readFirstArgument().value_or(std::string_view{});
     source_ = NameSource::CommandName;
     name_ = proctext::nameFromCommand(fields->commandName, argv0);

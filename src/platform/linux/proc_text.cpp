@@ -1,6 +1,7 @@
 #include "platform/linux/proc_text.h"
 
 #include <array>
+#include <charconv>
 
 #include "platform/image_name.h"
 
@@ -139,15 +140,27 @@ std::optional<std::string_view> firstArgument(std::string_view cmdline, bool fil
 }
 
 std::optional<StatFields> parseStat(std::string_view stat) {
+    constexpr unsigned long kKernelThreadFlag = 0x00200000;  // PF_KTHREAD
     // The command name may itself hold parentheses: it ends at the last ')'.
     const auto open = stat.find('(');
     const auto close = stat.rfind(')');
     if (open == std::string_view::npos || close == std::string_view::npos || close < open ||
         close + 2 >= stat.size() || stat[close + 1] != ' ')
         return std::nullopt;
-    const char state = stat[close + 2];
-    return StatFields{stat.substr(open + 1, close - open - 1),
-                      state == 'Z' || state == 'X' || state == 'x'};
+    std::string_view fields = stat.substr(close + 2);
+    const auto state = takeUntil(fields, ' ');
+    if (!state || state->size() != 1) return std::nullopt;
+    // ppid, pgrp, session, tty_nr and tpgid come before the flags.
+    for (int skipped = 0; skipped < 5; ++skipped)
+        if (!takeUntil(fields, ' ')) return std::nullopt;
+    const auto flagsText = takeUntil(fields, ' ');
+    if (!flagsText || !allOf(*flagsText, isDecimalDigit)) return std::nullopt;
+    unsigned long flags = 0;
+    if (std::from_chars(flagsText->data(), flagsText->data() + flagsText->size(), flags).ec != std::errc{})
+        return std::nullopt;
+    const char code = state->front();
+    return StatFields{stat.substr(open + 1, close - open - 1), code == 'Z' || code == 'X' || code == 'x',
+                      (flags & kKernelThreadFlag) != 0};
 }
 
 std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0) {

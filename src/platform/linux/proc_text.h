@@ -38,10 +38,12 @@ bool isTrustworthyName(std::string_view name);
 // unreadable. Empty when there is none (kernel threads, exited processes).
 std::optional<std::string_view> firstArgument(std::string_view cmdline, bool filledBuffer);
 
-// The command name and state of /proc/PID/stat ("PID (comm) S ...").
+// What /proc/PID/stat ("PID (comm) S ppid pgrp session tty tpgid flags ...")
+// tells of a process whose executable cannot be read.
 struct StatFields {
     std::string_view commandName;
-    bool exited = false;  // a zombie or dead task, waiting only to be reaped
+    bool exited = false;        // a zombie or dead task, waiting only to be reaped
+    bool kernelThread = false;  // its command name is whole and it has no arguments
 };
 std::optional<StatFields> parseStat(std::string_view stat);
 

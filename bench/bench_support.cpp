@@ -1,0 +1,90 @@
+#include "bench_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <system_error>
+
+extern char** environ;
+
+namespace quorvex::bench {
+
+pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+            const std::vector<std::string>& extraEnvironment) {
+    std::vector<std::string> argvText{program.string()};
+    argvText.insert(argvText.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& text : argvText) argv.push_back(text.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> environmentText(extraEnvironment);
+    std::vector<char*> environment;
+    for (std::string& text : environmentText) environment.push_back(text.data());
+    for (char** entry = environ; *entry; ++entry) environment.push_back(*entry);
+    environment.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int error = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environment.data());
+    if (error != 0) throw std::system_error(error, std::system_category(), "cannot start " + program.string());
+    return pid;
+}
+
+IdleProcesses::IdleProcesses(int count) {
+    for (int i = 0; i < count; ++i) pids_.push_back(spawn("/bin/sleep", {"3600"}));
+}
+
+IdleProcesses::~IdleProcesses() {
+    for (pid_t pid : pids_) ::kill(pid, SIGKILL);
+    for (pid_t pid : pids_) ::waitpid(pid, nullptr, 0);
+}
+
+std::size_t floorEnumeration(bool commandNames) {
+    const int proc = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (proc < 0) throw std::system_error(errno, std::system_category(), "cannot open /proc");
+    alignas(struct dirent64) char entries[32768];
+    char path[32];
+    char link[PATH_MAX];
+    char stat[256];
+    std::size_t processes = 0;
+    for (ssize_t got; (got = ::getdents64(proc, entries, sizeof entries)) > 0;) {
+        for (ssize_t offset = 0; offset < got;) {
+            const auto* entry = reinterpret_cast<const struct dirent64*>(entries + offset);
+            offset += entry->d_reclen;
+            if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+            const std::size_t length = std::strlen(entry->d_name);
+            std::memcpy(path, entry->d_name, length);
+            std::memcpy(path + length, "/exe", 5);
+            if (::readlinkat(proc, path, link, sizeof link) < 0 && commandNames) {
+                std::memcpy(path + length, "/stat", 6);
+                const int file = ::openat(proc, path, O_RDONLY | O_CLOEXEC);
+                if (file >= 0) {
+                    (void)!::read(file, stat, sizeof stat);
+                    ::close(file);
+                }
+            }
+            ++processes;
+        }
+    }
+    ::close(proc);
+    return processes;
+}
+
+std::string takeOption(int& argc, char** argv, std::string_view name, std::string fallback) {
+    const std::string prefix = "--" + std::string(name) + "=";
+    for (int i = 1; i < argc; ++i) {
+        if (!std::string_view(argv[i]).starts_with(prefix)) continue;
+        std::string value = argv[i] + prefix.size();
+        for (int k = i; k < argc; ++k) argv[k] = argv[k + 1];
+        --argc;
+        return value;
+    }
+    return fallback;
+}
+
+}  // namespace quorvex::bench

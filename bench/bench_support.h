@@ -1,0 +1,42 @@
+// Shared pieces of the benchmarks: idle processes to enumerate, the kernel's
+// floor for one enumeration, and small command-line options.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvex::bench {
+
+// Idle child processes that make the process table bigger; ended by PID.
+class IdleProcesses {
+public:
+    explicit IdleProcesses(int count);
+    ~IdleProcesses();
+    IdleProcesses(const IdleProcesses&) = delete;
+    IdleProcesses& operator=(const IdleProcesses&) = delete;
+
+private:
+    std::vector<pid_t> pids_;
+};
+
+// Starts `program` with `arguments` (argv[0] is the program); throws on failure.
+pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+            const std::vector<std::string>& extraEnvironment = {});
+
+// The least one enumeration of the process names can cost: getdents64 over
+// /proc and one readlinkat of each process's executable link, nothing else.
+// With `commandNames`, also one read of /proc/PID/stat for each process
+// whose link cannot be read (kernel threads): what naming those costs.
+// Returns the number of processes.
+std::size_t floorEnumeration(bool commandNames = false);
+
+// Takes "--name=value" out of argv (so that the benchmark library does not
+// see it) and returns its value, or `fallback`.
+std::string takeOption(int& argc, char** argv, std::string_view name, std::string fallback);
+
+}  // namespace quorvex::bench
