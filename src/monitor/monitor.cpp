@@ -1,13 +1,13 @@
 #include "monitor/monitor.h"
 
-#include "monitor/image_name.h"
+#include "platform/image_name.h"
 
 namespace quorvex {
 
 bool FindProcess(const ProcessTable& processes, std::string_view ProcessName) {
     bool found = false;
     processes.forEach([&](const ProcessRecord& process) {
-        found = sameImageName(process.name(), ProcessName);
+        found = equalImageNames(process.name(), ProcessName);
         return !found;
     });
     return found;
@@ -19,7 +19,7 @@ std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& p
 
     Detection detection{&entry, std::nullopt};
     processes.forEach([&](const ProcessRecord& process) {
-        if (sameImageName(process.name(), entry.name)) {
+        if (equalImageNames(process.name(), entry.name)) {
             // The kill goes out before the path is read, so a copy whose path
             // cannot be read is still ended.
             commands.start(entry.killCommand, WindowStyle::MinimizedFocus);

@@ -3,7 +3,7 @@
 #include <set>
 
 #include "fakes.h"
-#include "monitor/image_name.h"
+#include "platform/image_name.h"
 #include "monitor/monitor.h"
 
 namespace quorvex::test {
@@ -26,15 +26,15 @@ TEST(WatchList, EveryEntryIsBuiltFromItsOwnName) {
 }
 
 TEST(ImageName, ComparesWholeNamesIgnoringAsciiCase) {
-    EXPECT_TRUE(sameImageName("WINSVCS.EXE", "winsvcs.exe"));
-    EXPECT_TRUE(sameImageName("WinSvcs.Exe", "winsvcs.exe"));
-    EXPECT_FALSE(sameImageName("xwinsvcs.exe", "winsvcs.exe"));
-    EXPECT_FALSE(sameImageName("winsvcs.exe ", "winsvcs.exe"));
-    EXPECT_FALSE(sameImageName("winsvcs.ex", "winsvcs.exe"));
-    EXPECT_FALSE(sameImageName("", "winsvcs.exe"));
+    EXPECT_TRUE(equalImageNames("WINSVCS.EXE", "winsvcs.exe"));
+    EXPECT_TRUE(equalImageNames("WinSvcs.Exe", "winsvcs.exe"));
+    EXPECT_FALSE(equalImageNames("xwinsvcs.exe", "winsvcs.exe"));
+    EXPECT_FALSE(equalImageNames("winsvcs.exe ", "winsvcs.exe"));
+    EXPECT_FALSE(equalImageNames("winsvcs.ex", "winsvcs.exe"));
+    EXPECT_FALSE(equalImageNames("", "winsvcs.exe"));
     // Only ASCII letters fold: other bytes must be the same.
-    EXPECT_FALSE(sameImageName("winsvcs\xC3\xA9.exe", "winsvcs\xC3\x89.exe"));
-    EXPECT_FALSE(sameImageName("winsvcs{exe", "winsvcs[exe"));
+    EXPECT_FALSE(equalImageNames("winsvcs\xC3\xA9.exe", "winsvcs\xC3\x89.exe"));
+    EXPECT_FALSE(equalImageNames("winsvcs{exe", "winsvcs[exe"));
 }
 
 TEST(FindProcess, AnswersFromAFreshEnumerationEachCall) {
