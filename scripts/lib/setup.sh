@@ -8,6 +8,7 @@ linux_packages=(
   fonts-noto-cjk
   xvfb xdotool openbox x11-utils
 )
+fuzz_packages=(clang libclang-rt-14-dev)
 windows_packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )

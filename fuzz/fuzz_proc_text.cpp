@@ -1,0 +1,58 @@
+// Feeds arbitrary bytes to the rules that read text other processes control
+// (/proc/PID/cmdline, stat, maps and the executable link) and checks that
+// every answer is a piece of its input and every name taken is trustworthy.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/linux/proc_text.h"
+
+namespace {
+
+using namespace quorvex::proctext;
+
+// The input's halves around its first NUL, so two-text rules get two texts.
+std::pair<std::string_view, std::string_view> split(std::string_view input) {
+    const auto nul = input.find('\0');
+    if (nul == std::string_view::npos) return {input, {}};
+    return {input.substr(0, nul), input.substr(nul + 1)};
+}
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+bool inside(std::string_view part, std::string_view whole) {
+    return part.empty() || (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const auto [first, second] = split(input);
+
+    const std::string_view link = imageNameFromLink(input);
+    require(inside(link, input) && link.find('/') == std::string_view::npos);
+
+    for (bool filled : {false, true})
+        if (const auto argv0 = firstArgument(input, filled)) {
+            require(inside(*argv0, input) && argv0->find('\0') == std::string_view::npos);
+        }
+
+    if (const auto stat = parseStat(input)) require(inside(stat->commandName, input));
+
+    const std::string_view fromCommand = nameFromCommand(first, second);
+    require(fromCommand == first || (inside(fromCommand, second) && isTrustworthyName(fromCommand) &&
+                                     fromCommand.starts_with(first)));
+
+    const std::string_view wine = wineImageName(input);
+    require(wine.empty() || (inside(wine, input) && isTrustworthyName(wine) &&
+                             wine.find_first_of("/\\") == std::string_view::npos));
+
+    if (const auto path = wineImagePath(first, second)) {
+        require(inside(*path, first) && path->starts_with('/') && isValidUtf8(*path) &&
+                path->size() <= kMaxPathBytes && path->find('\n') == std::string_view::npos);
+    }
+    return 0;
+}
