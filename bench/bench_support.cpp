@@ -5,10 +5,15 @@
 #include <limits.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
 #include <system_error>
 
 extern char** environ;
@@ -33,6 +38,40 @@ pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>
     const int error = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environment.data());
     if (error != 0) throw std::system_error(error, std::system_category(), "cannot start " + program.string());
     return pid;
+}
+
+void endProcess(pid_t pid) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
+pid_t startQuorvex(const std::filesystem::path& program) {
+    return spawn(program, {}, {"QT_QPA_PLATFORM=offscreen"});
+}
+
+double cpuSeconds(pid_t pid) {
+    std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(statFile)), {});
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos) throw std::runtime_error("cannot read the CPU time of " + std::to_string(pid));
+    // After the command name: state is field 3; utime, stime, cutime and cstime are 14 to 17.
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    for (int number = 3; number <= 17 && fields >> field; ++number)
+        if (number >= 14) ticks += std::stod(field);
+    return ticks / double(::sysconf(_SC_CLK_TCK));
+}
+
+TempFolder::TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quorvex bench XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::system_error(errno, std::system_category(), "mkdtemp");
+    path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
 }
 
 IdleProcesses::IdleProcesses(int count) {

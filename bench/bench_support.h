@@ -35,6 +35,28 @@ pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>
 // Returns the number of processes.
 std::size_t floorEnumeration(bool commandNames = false);
 
+// Ends a child process by PID and reaps it.
+void endProcess(pid_t pid);
+
+// Starts the program built beside the benchmarks on Qt's offscreen platform.
+pid_t startQuorvex(const std::filesystem::path& program);
+
+// CPU time used so far by process `pid` and by its reaped children, in seconds.
+double cpuSeconds(pid_t pid);
+
+// A fresh folder whose name has a space, removed with its contents.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 // Takes "--name=value" out of argv (so that the benchmark library does not
 // see it) and returns its value, or `fallback`.
 std::string takeOption(int& argc, char** argv, std::string_view name, std::string fallback);
