@@ -50,6 +50,16 @@ protected:
         if (!HasFailure()) return;
         std::ifstream in(log());
         std::cerr << "--- program output ---\n" << std::string(std::istreambuf_iterator<char>(in), {}) << '\n';
+        // Any copy of the program ends every worm on the machine, and shows its
+        // window for worms it did not start.
+        for (const auto& entry : fs::directory_iterator("/proc", fs::directory_options::skip_permission_denied)) {
+            std::error_code unreadable;
+            const fs::path image = fs::read_symlink(entry.path() / "exe", unreadable);
+            if (!unreadable && image.filename() == fs::path(QUORVEX_PROGRAM).filename() &&
+                entry.path().filename() != std::to_string(program.pid()))
+                std::cerr << "another copy of the program runs beside this test: pid "
+                          << entry.path().filename().string() << " (" << image.string() << ")\n";
+        }
     }
 
     fs::path log() const { return work.path() / "quorvex.log"; }
