@@ -5,10 +5,11 @@
 #include <limits.h>
 #include <signal.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -63,17 +64,6 @@ double cpuSeconds(pid_t pid) {
     return ticks / double(::sysconf(_SC_CLK_TCK));
 }
 
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorvex bench XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::system_error(errno, std::system_category(), "mkdtemp");
-    path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 IdleProcesses::IdleProcesses(int count) {
     for (int i = 0; i < count; ++i) pids_.push_back(spawn("/bin/sleep", {"3600"}));
 }
@@ -124,6 +114,17 @@ std::string takeOption(int& argc, char** argv, std::string_view name, std::strin
         return value;
     }
     return fallback;
+}
+
+ProgramOptions takeProgramOptions(int& argc, char** argv) {
+    ProgramOptions options;
+    options.idle = std::stoi(takeOption(argc, argv, "idle", "300"));
+    options.quorvex = takeOption(argc, argv, "quorvex", QUORVEX_PROGRAM);
+    if (argc > 1) {
+        std::fprintf(stderr, "unknown option %s\n", argv[1]);
+        std::exit(2);
+    }
+    return options;
 }
 
 }  // namespace quorvex::bench

@@ -44,21 +44,16 @@ pid_t startQuorvex(const std::filesystem::path& program);
 // CPU time used so far by process `pid` and by its reaped children, in seconds.
 double cpuSeconds(pid_t pid);
 
-// A fresh folder whose name has a space, removed with its contents.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 // Takes "--name=value" out of argv (so that the benchmark library does not
 // see it) and returns its value, or `fallback`.
 std::string takeOption(int& argc, char** argv, std::string_view name, std::string fallback);
+
+// The options of the benchmarks that run the program, taken after their own:
+// --idle=N extra idle processes (300) and --quorvex=PATH. Exits on any other.
+struct ProgramOptions {
+    int idle = 300;
+    std::filesystem::path quorvex;
+};
+ProgramOptions takeProgramOptions(int& argc, char** argv);
 
 }  // namespace quorvex::bench

@@ -24,6 +24,7 @@ extern "C" {
 #include <vector>
 
 #include "bench_support.h"
+#include "real_processes.h"
 #include "monitor/watch_list.h"
 
 namespace quorvex::bench {
@@ -62,22 +63,16 @@ double percentile(std::vector<double> values, double share) {
 int main(int argc, char** argv) {
     using namespace quorvex::bench;
     const int rounds = std::stoi(takeOption(argc, argv, "rounds", "50"));
-    const int idle = std::stoi(takeOption(argc, argv, "idle", "300"));
-    const std::filesystem::path program = takeOption(argc, argv, "quorvex", QUORVEX_PROGRAM);
-    if (argc > 1) {
-        std::fprintf(stderr, "unknown option %s\n", argv[1]);
-        return 2;
-    }
+    const ProgramOptions options = takeProgramOptions(argc, argv);
 
-    const IdleProcesses children(idle);
-    const TempFolder folder;
+    const IdleProcesses children(options.idle);
+    const quorvex::test::TempFolder folder;
     std::vector<std::filesystem::path> worms;
     for (const quorvex::WatchEntry& entry : quorvex::kWatchList) {
-        worms.push_back(folder.path() / std::string(entry.name));
-        std::filesystem::copy_file("/bin/sleep", worms.back());
+        worms.push_back(quorvex::test::copyProgram("/bin/sleep", folder / std::string(entry.name)));
     }
 
-    const pid_t quorvex = startQuorvex(program);
+    const pid_t quorvex = startQuorvex(options.quorvex);
     // The first kill shows that the program is up and polling.
     if (lifetimeMs(worms.front()) < 0) {
         std::fprintf(stderr, "the program killed nothing within %lld s\n", (long long)kGiveUp.count());
@@ -109,7 +104,7 @@ int main(int argc, char** argv) {
 
     if (survivors > 0) std::printf("survived %d s: %d worms\n", int(kGiveUp.count()), survivors);
     if (all.empty()) return 1;
-    std::printf("samples=%zu idle_processes=%d\n", all.size(), idle);
+    std::printf("samples=%zu idle_processes=%d\n", all.size(), options.idle);
     std::printf("p50_ms=%.1f\nmax_ms=%.1f\np99_ms=%.1f\n", percentile(all, 0.5), percentile(all, 1.0),
                 percentile(all, 0.99));
     return survivors > 0 ? 1 : 0;

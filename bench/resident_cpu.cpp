@@ -61,16 +61,11 @@ double coreShare(pid_t pid, std::chrono::seconds warmUp, std::chrono::seconds se
 int main(int argc, char** argv) {
     using namespace quorvex::bench;
     const std::chrono::seconds seconds(std::stoi(takeOption(argc, argv, "seconds", "20")));
-    const int idle = std::stoi(takeOption(argc, argv, "idle", "300"));
-    const std::filesystem::path program = takeOption(argc, argv, "quorvex", QUORVEX_PROGRAM);
-    if (argc > 1) {
-        std::fprintf(stderr, "unknown option %s\n", argv[1]);
-        return 2;
-    }
+    const ProgramOptions options = takeProgramOptions(argc, argv);
 
-    const IdleProcesses children(idle);
+    const IdleProcesses children(options.idle);
     // The program's first seconds (start-up, the splash) are not resident use.
-    const double ours = coreShare(startQuorvex(program), std::chrono::seconds(4), seconds);
+    const double ours = coreShare(startQuorvex(options.quorvex), std::chrono::seconds(4), seconds);
 
     const pid_t floorLoop = ::fork();
     if (floorLoop < 0) return 1;
@@ -79,7 +74,7 @@ int main(int argc, char** argv) {
 
     const double shell = coreShare(spawn("/bin/bash", {"-c", shellLoop()}), std::chrono::seconds(1), seconds);
 
-    std::printf("seconds=%lld idle_processes=%d\n", (long long)seconds.count(), idle);
+    std::printf("seconds=%lld idle_processes=%d\n", (long long)seconds.count(), options.idle);
     std::printf("quorvex    %5.1f%% of a core\n", 100 * ours);
     std::printf("floor      %5.1f%% of a core\n", 100 * floor);
     std::printf("shell_loop %5.1f%% of a core\n", 100 * shell);

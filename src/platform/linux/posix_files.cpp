@@ -30,17 +30,25 @@ std::optional<std::string> kernelPath(std::string_view path) {
 
 const std::error_code kNotAPath = std::make_error_code(std::errc::invalid_argument);
 
-// Errors that say a file system keeps no such attributes: nothing to clear.
-bool unsupported(int error) { return error == ENOTTY || error == EOPNOTSUPP || error == EINVAL; }
+// Clears `protecting` in a set of file attributes read and written by the
+// ioctl requests `get` and `set` (the kernel reads and writes the type given).
+template <typename Bits>
+std::error_code clearAttributeBits(int fd, unsigned long get, unsigned long set, Bits protecting) {
+    Bits bits = 0;
+    if (::ioctl(fd, get, &bits) != 0) return lastError();
+    if ((bits & protecting) == 0) return {};
+    bits &= Bits(~protecting);
+    return ::ioctl(fd, set, &bits) == 0 ? std::error_code{} : lastError();
+}
 
-// Clears the inode flags that forbid deleting or rewriting the file.
+// Clears the inode flags that forbid deleting or rewriting the file; a file
+// system without such flags has nothing to clear.
 std::error_code clearInodeFlags(int fd) {
-    constexpr int kProtecting = FS_IMMUTABLE_FL | FS_APPEND_FL;
-    int flags = 0;  // the kernel reads and writes an int, whatever the macro says
-    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) return unsupported(errno) ? std::error_code{} : lastError();
-    if ((flags & kProtecting) == 0) return {};
-    flags &= ~kProtecting;
-    return ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0 ? std::error_code{} : lastError();
+    const std::error_code error =
+        clearAttributeBits<int>(fd, FS_IOC_GETFLAGS, FS_IOC_SETFLAGS, FS_IMMUTABLE_FL | FS_APPEND_FL);
+    const bool unsupported = error == std::errc::inappropriate_io_control_operation ||
+                             error == std::errc::operation_not_supported || error == std::errc::invalid_argument;
+    return unsupported ? std::error_code{} : error;
 }
 
 // Clears the DOS attributes of a file on a FAT file system.
@@ -48,12 +56,8 @@ std::error_code clearFatAttributes(int fd) {
     struct statfs fileSystem {};
     if (::fstatfs(fd, &fileSystem) != 0) return lastError();
     if (fileSystem.f_type != MSDOS_SUPER_MAGIC) return {};
-    constexpr __u32 kProtecting = ATTR_RO | ATTR_HIDDEN | ATTR_SYS;
-    __u32 attributes = 0;
-    if (::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0) return lastError();
-    if ((attributes & kProtecting) == 0) return {};
-    attributes &= ~kProtecting;
-    return ::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &attributes) == 0 ? std::error_code{} : lastError();
+    return clearAttributeBits<__u32>(fd, FAT_IOCTL_GET_ATTRIBUTES, FAT_IOCTL_SET_ATTRIBUTES,
+                                     ATTR_RO | ATTR_HIDDEN | ATTR_SYS);
 }
 
 std::error_code makeOwnerWritable(int fd) {
