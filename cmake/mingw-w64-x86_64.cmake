@@ -19,3 +19,6 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # ctest and gtest_discover_tests run the programs under Wine.
 find_program(QUORVEX_WINE wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORVEX_WINE})
+# Listing a program's tests runs it under Wine too: do it when CTest runs,
+# not after every link.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

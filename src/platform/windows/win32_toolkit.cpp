@@ -426,13 +426,18 @@ int Win32Toolkit::run(Window& startup) {
     return 0;
 }
 
+// Timers fall due again while handlers run: each timer's event is handled at
+// most once here, or a slow handler would keep this from ever returning.
 void Win32Toolkit::processPendingEvents() {
+    std::vector<std::pair<HWND, WPARAM>> timersRun;
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(int(msg.wParam));  // for the loop that waits for it
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        const std::pair timer{msg.hwnd, msg.wParam};
+        // A quit request is left for the loop that waits for it.
+        if (msg.message == WM_QUIT || (msg.message == WM_TIMER && std::ranges::count(timersRun, timer) > 0))
             return;
-        }
+        if (!PeekMessageW(&msg, msg.hwnd, msg.message, msg.message, PM_REMOVE)) continue;
+        if (msg.message == WM_TIMER) timersRun.push_back(timer);
         handleMessage(msg);
     }
 }

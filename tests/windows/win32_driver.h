@@ -1,0 +1,46 @@
+// Drives the Win32 toolkit as a user would, through the system's own input:
+// time passes with the message loop running, clicks and keys are injected.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/windows/win32_toolkit.h"
+#include "toolkit_conformance.h"
+
+namespace quorvex::test {
+
+class Win32Driver final : public ToolkitDriver {
+public:
+    Win32Driver();
+
+    Win32Toolkit& toolkit() override { return toolkit_; }
+    void wait(int ms) override;
+    void busy(int ms) override { Sleep(DWORD(ms)); }
+    void runFor(Window& startup, int ms) override;
+    void click(Window& window, ControlId control) override;
+    Rect clientRect(Window& window) override;
+    Rect controlRect(Window& window, ControlId control) override;
+
+    // Puts the mouse on a control's centre, or on a point of the client area.
+    void moveMouseTo(Window& window, ControlId control);
+    void moveMouseTo(Window& window, POINT client);
+    void pressLeftButton(bool down);
+    // A key press with its release, as the keyboard sends it.
+    void pressKey(WORD virtualKey);
+    // Brings the window to the front so that it gets the keyboard.
+    void activate(Window& window);
+
+private:
+    Win32Toolkit toolkit_;
+    // The error report's message box would wait for a user: this closes it,
+    // after writing its text to standard error as "message box: <text>".
+    std::jthread messageBoxCloser_;
+};
+
+std::unique_ptr<ToolkitDriver> makeWin32Driver();
+
+}  // namespace quorvex::test
