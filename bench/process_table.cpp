@@ -6,18 +6,22 @@
 //
 // The last two lines are ratio_vs_libproc2= (libproc2 / ours) and
 // ratio_vs_floor= (ours / floor). Before them, ours against the floor plus the
-// command-name reads that kernel threads need (the naming rule's own floor).
+// command-name reads that kernel threads need (the naming rule's own floor),
+// and what starting a kill costs the thread that starts it.
 #include <benchmark/benchmark.h>
 #include <libproc2/pids.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_support.h"
 #include "monitor/monitor.h"
+#include "platform/linux/image_killer.h"
 #include "platform/linux/proc_table.h"
 #include "platform/linux/proc_text.h"
 
@@ -67,6 +71,19 @@ void libproc2(benchmark::State& state) {
     procps_pids_unref(&info);
 }
 
+// What starting a kill costs the calling (user-interface) thread. The kill
+// itself runs on a thread of its own, which gets time to finish untimed.
+void killStart(benchmark::State& state) {
+    ImageKiller killer;
+    const std::string command = "cmd /c taskkill /f /im " + std::string(kAbsentName);
+    for (auto _ : state) {
+        killer.start(command, WindowStyle::MinimizedFocus);
+        state.PauseTiming();
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        state.ResumeTiming();
+    }
+}
+
 // Keeps the median time per iteration (in microseconds) of every benchmark.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
@@ -112,6 +129,10 @@ int main(int argc, char** argv) {
     for (auto [name, function] : {std::pair{"ours", &ours}, {"floor", &floor},
                                   {"floor_with_command_names", &floorWithCommandNames}, {"libproc2", &libproc2}})
         benchmark::RegisterBenchmark(name, function)->Unit(benchmark::kMicrosecond)->Repetitions(repetitions);
+    benchmark::RegisterBenchmark("kill_start", killStart)
+        ->Unit(benchmark::kMicrosecond)
+        ->Iterations(100)
+        ->Repetitions(repetitions);
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
@@ -128,6 +149,7 @@ int main(int argc, char** argv) {
     for (auto [name, time] : {std::pair{"ours", oursTime}, {"floor", floorTime},
                               {"floor_with_command_names", namesTime}, {"libproc2", peerTime}})
         std::printf("%-24s %9.1f us/enumeration %7.2f us/process\n", name, time, time / processes);
+    std::printf("kill_start %.1f us on the calling thread\n", reporter.median("kill_start"));
     std::printf("ours_vs_floor_with_command_names=%.2f\n", oursTime / namesTime);
     std::printf("ratio_vs_libproc2=%.2f\n", peerTime / oursTime);
     std::printf("ratio_vs_floor=%.2f\n", oursTime / floorTime);
