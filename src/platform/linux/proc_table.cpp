@@ -111,11 +111,11 @@ std::optional<std::size_t> ProcProcessRecord::readProcessFile(const char* leaf, 
                                                               std::size_t size) {
     std::memcpy(path_ + pathPrefix_, leaf, std::strlen(leaf) + 1);
     FileDescriptor file(::openat(procDirectory_, path_, O_RDONLY | O_CLOEXEC));
-    ssize_t got = file ? ::read(file.get(), buffer, size) : -1;
+    const ssize_t got = file ? ::read(file.get(), buffer, size) : -1;
     if (got < 0) {
-        if (processOutOfReach(errno)) return std::nullopt;
-        throw std::system_error(errno, std::system_category(),
-                                "cannot read /proc/" + std::string(path_));
+        const int error = errno;
+        if (processOutOfReach(error)) return std::nullopt;
+        throw std::system_error(error, std::system_category(), "cannot read /proc/" + std::string(path_));
     }
     // An empty file: the process is on its way out.
     if (got == 0) return std::nullopt;
