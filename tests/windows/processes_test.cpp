@@ -1,0 +1,89 @@
+// The process table and the kill command on real processes under the system.
+#include <gtest/gtest.h>
+
+#include "monitor/monitor.h"
+#include "platform/error_report.h"
+#include "platform/windows/process_starter.h"
+#include "platform/windows/snapshot_process_table.h"
+#include "stand_ins.h"
+
+namespace quorvex::test {
+namespace {
+
+// The real starter, counting what it starts.
+struct CountingStarter final : CommandStarter {
+    ProcessStarter real;
+    std::vector<std::string> started;
+    void start(std::string_view commandLine, WindowStyle style) override {
+        started.emplace_back(commandLine);
+        real.start(commandLine, style);
+    }
+};
+
+const WatchEntry& entryNamed(std::string_view name) {
+    for (const WatchEntry& entry : kWatchList)
+        if (entry.name == name) return entry;
+    throw std::invalid_argument("not in the watch list");
+}
+
+class ProcessesTest : public testing::Test {
+protected:
+    StandIns standIns;
+    SnapshotProcessTable table;
+};
+
+TEST_F(ProcessesTest, RunningCopyIsFoundByTheWatchListSpellingWithItsFullPath) {
+    standIns.start(L"WinSvcs.exe");
+    EXPECT_TRUE(FindProcess(table, "winsvcs.exe"));
+    EXPECT_FALSE(FindProcess(table, "svcs.exe")) << "whole names only";
+    EXPECT_FALSE(FindProcess(table, "winsvcs.ex"));
+
+    std::vector<std::string> names, paths;
+    table.forEach([&](const ProcessRecord& process) {
+        if (process.name() == "WinSvcs.exe") {  // the name keeps its case on disk
+            names.emplace_back(process.name());
+            paths.push_back(process.executablePath().value_or("(none)"));
+        }
+        return true;
+    });
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(paths[0], standIns.path(L"WinSvcs.exe"));
+}
+
+TEST_F(ProcessesTest, PollTickKillsEveryCopyOfItsWormAndNoOtherProcess) {
+    const HANDLE first = standIns.start(L"WinSvcs.exe");
+    const HANDLE second = standIns.start(L"WinSvcs.exe");
+    const HANDLE other = standIns.start(L"WindowsServices.exe");
+    CountingStarter commands;
+
+    const auto detection = pollTick(entryNamed("winsvcs.exe"), table, commands);
+    ASSERT_TRUE(detection);
+    EXPECT_EQ(detection->lastPath, standIns.path(L"WinSvcs.exe"));
+    EXPECT_EQ(commands.started, (std::vector<std::string>(2, "cmd /c taskkill /f /im winsvcs.exe")));
+    EXPECT_TRUE(StandIns::endsWithin(first, 5000));
+    EXPECT_TRUE(StandIns::endsWithin(second, 5000));
+    EXPECT_FALSE(StandIns::endsWithin(other, 0)) << "WindowsServices.exe is another worm's name";
+    EXPECT_FALSE(pollTick(entryNamed("winsvcs.exe"), table, commands));
+}
+
+TEST_F(ProcessesTest, EnumerationStopsWhenTheVisitorSaysSo) {
+    int visited = 0;
+    table.forEach([&](const ProcessRecord&) { return ++visited < 2; });
+    EXPECT_EQ(visited, 2);
+}
+
+TEST(CommandStart, CommandThatCannotStartThrowsWithTheSystemsErrorNumber) {
+    ProcessStarter starter;
+    try {
+        starter.start("quorvex-no-such-program.exe /c", WindowStyle::MinimizedFocus);
+        FAIL() << "started a program that does not exist";
+    } catch (const std::system_error& failure) {
+        EXPECT_EQ(failure.code().value(), ERROR_FILE_NOT_FOUND);
+        const ErrorReport report = describeError(std::current_exception());
+        EXPECT_EQ(report.number, ERROR_FILE_NOT_FOUND);
+        EXPECT_NE(report.text.find("CreateProcessW"), std::string::npos) << report.text;
+    }
+}
+
+}  // namespace
+}  // namespace quorvex::test

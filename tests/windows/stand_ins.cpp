@@ -1,0 +1,68 @@
+#include "stand_ins.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/windows/wide_text.h"
+
+namespace quorvex::test {
+
+namespace {
+
+std::wstring directoryOfThisProgram() {
+    wchar_t path[MAX_PATH];
+    const std::wstring_view program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    return std::wstring(program.substr(0, program.find_last_of(L"\\/") + 1));
+}
+
+}  // namespace
+
+StandIns::StandIns() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    wchar_t longTemp[MAX_PATH];
+    GetLongPathNameW(temp, longTemp, MAX_PATH);  // as the process table spells paths
+    folder_ = std::wstring(longTemp) + L"U盘 病毒 " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    EXPECT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr)) << GetLastError();
+}
+
+StandIns::~StandIns() {
+    for (HANDLE process : processes_) {
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+    // The test may have left files, directories and read-only attributes.
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = FindFirstFileW((folder_ + L"*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring path = folder_ + entry.cFileName;
+            if (entry.cFileName == std::wstring_view(L".") || entry.cFileName == std::wstring_view(L"..")) continue;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (!DeleteFileW(path.c_str())) {
+                DeleteFileW((path + L"\\inside.txt").c_str());
+                RemoveDirectoryW(path.c_str());
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder_.c_str());
+}
+
+std::string StandIns::path(const wchar_t* name) const { return toUtf8(folder_ + name); }
+
+HANDLE StandIns::start(const wchar_t* name) {
+    const std::wstring image = folder_ + name;
+    CopyFileW((directoryOfThisProgram() + L"stand_in.exe").c_str(), image.c_str(), TRUE);
+    std::wstring commandLine = L"\"" + image + L"\"";
+    STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW)};
+    PROCESS_INFORMATION process{};
+    EXPECT_TRUE(CreateProcessW(image.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &startup, &process))
+        << GetLastError();
+    CloseHandle(process.hThread);
+    processes_.push_back(process.hProcess);
+    return process.hProcess;
+}
+
+}  // namespace quorvex::test

@@ -1,0 +1,30 @@
+// A folder whose name has a space and Chinese characters, with copies of the
+// stand-in program under worms' names, started and ended by the test.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace quorvex::test {
+
+class StandIns {
+public:
+    StandIns();
+    ~StandIns();  // ends what is still running and removes the folder
+
+    const std::wstring& folder() const { return folder_; }
+    // The full path of `name` in the folder, in UTF-8.
+    std::string path(const wchar_t* name) const;
+    // Copies the stand-in into the folder as `name` (once) and starts it.
+    HANDLE start(const wchar_t* name);
+    // Waits for the process to end; false when it is still running after `ms`.
+    static bool endsWithin(HANDLE process, DWORD ms) { return WaitForSingleObject(process, ms) == WAIT_OBJECT_0; }
+
+private:
+    std::wstring folder_;
+    std::vector<HANDLE> processes_;
+};
+
+}  // namespace quorvex::test
