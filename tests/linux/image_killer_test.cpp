@@ -14,11 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Names no other process on this machine has: a guard running beside the
-// tests must not take our victims, nor we its.
-std::string uniqueName(std::string_view stem) {
-    return std::string(stem) + "-" + std::to_string(::getpid()) + ".exe";
-}
 
 TEST(ImageKiller, AcceptsOnlyTheKillCommandForm) {
     EXPECT_EQ(ImageKiller::imageNameToKill("cmd /c taskkill /f /im winsvcs.exe"), "winsvcs.exe");
@@ -42,7 +37,7 @@ TEST(ImageKiller, AcceptsOnlyTheKillCommandForm) {
 TEST(ImageKiller, EndsEveryCopyOfTheNameAndNothingElse) {
     const TempFolder folder;
     fs::create_directory(folder / "other drive");
-    const std::string name = uniqueName("WinSvcs");
+    const std::string name = uniqueImageName("WinSvcs");
     std::string upper = name;
     for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
 
@@ -50,7 +45,7 @@ TEST(ImageKiller, EndsEveryCopyOfTheNameAndNothingElse) {
     copies.push_back(startSleeper(copyProgram(kSleepProgram, folder / name)));
     copies.push_back(startSleeper(folder / name));
     copies.push_back(startSleeper(copyProgram(kSleepProgram, folder / "other drive" / upper)));
-    const auto other = startSleeper(copyProgram(kSleepProgram, folder / uniqueName("DriveMgr")));
+    const auto other = startSleeper(copyProgram(kSleepProgram, folder / uniqueImageName("DriveMgr")));
     const auto prefixed = startSleeper(copyProgram(kSleepProgram, folder / ("x" + name)));
     const auto suffixed = startSleeper(copyProgram(kSleepProgram, folder / (name + ".bak")));
 
@@ -64,7 +59,7 @@ TEST(ImageKiller, EndsEveryCopyOfTheNameAndNothingElse) {
 
 TEST(ImageKiller, NeverEndsItsOwnProcess) {
     const TempFolder folder;
-    const fs::path probe = copyProgram(QUORVEX_KILL_PROBE, folder / uniqueName("VolDriver"));
+    const fs::path probe = copyProgram(QUORVEX_KILL_PROBE, folder / uniqueImageName("VolDriver"));
     Child sibling(probe, {"wait"});
     Child killer(probe, {"kill", probe.filename().string()});
 
@@ -76,10 +71,10 @@ TEST(ImageKiller, NeverEndsItsOwnProcess) {
 
 TEST(ImageKiller, StartReturnsAtOnceAndTheKillFollowsWithoutChildren) {
     const TempFolder folder;
-    const std::string name = uniqueName("winhxvh");
+    const std::string name = uniqueImageName("winhxvh");
     const auto first = startSleeper(copyProgram(kSleepProgram, folder / name));
     const auto second = startSleeper(folder / name);
-    const auto bystander = startSleeper(copyProgram(kSleepProgram, folder / uniqueName("winhxvh2")));
+    const auto bystander = startSleeper(copyProgram(kSleepProgram, folder / uniqueImageName("winhxvh2")));
 
     ImageKiller killer;
     killer.start("cmd /c taskkill /f /im " + name, WindowStyle::MinimizedFocus);
@@ -94,9 +89,9 @@ TEST(ImageKiller, StartReturnsAtOnceAndTheKillFollowsWithoutChildren) {
 
 TEST(ImageKiller, ARefusedCommandLineStartsNothing) {
     const TempFolder folder;
-    const std::string name = uniqueName("winversvcs");
+    const std::string name = uniqueImageName("winversvcs");
     const auto spared = startSleeper(copyProgram(kSleepProgram, folder / name));
-    const auto marker = startSleeper(copyProgram(kSleepProgram, folder / uniqueName("marker")));
+    const auto marker = startSleeper(copyProgram(kSleepProgram, folder / uniqueImageName("marker")));
 
     ImageKiller killer;
     for (const std::string& line : {"cmd /c taskkill /im " + name, "taskkill /f /im " + name,
@@ -105,7 +100,7 @@ TEST(ImageKiller, ARefusedCommandLineStartsNothing) {
     }
     // A kill started after the refusals has run its course; one started by
     // a refused line would have had as long.
-    killer.start("cmd /c taskkill /f /im " + uniqueName("marker"), WindowStyle::MinimizedFocus);
+    killer.start("cmd /c taskkill /f /im " + uniqueImageName("marker"), WindowStyle::MinimizedFocus);
     ASSERT_TRUE(diedOfSigkill(marker->waitForExit()));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(spared->running());

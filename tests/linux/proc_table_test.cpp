@@ -62,11 +62,12 @@ TEST(ProcProcessTable, FindsWormCopiesByTheWatchListSpelling) {
 TEST(ProcProcessTable, NamesAProcessByItsExecutableNotByTheLinkItWasStartedThrough) {
     const TempFolder folder;
     const ProcProcessTable table;
-    const fs::path worm = copyProgram(kSleepProgram, folder / "DeviceManager.exe");
+    const std::string name = uniqueImageName("DeviceManager");
+    const fs::path worm = copyProgram(kSleepProgram, folder / name);
     fs::create_symlink(worm, folder / "launcher");
     const auto child = startSleeper(folder / "launcher");
 
-    EXPECT_TRUE(FindProcess(table, "DeviceManager.exe"));
+    EXPECT_TRUE(FindProcess(table, name));
     EXPECT_FALSE(FindProcess(table, "launcher"));
     EXPECT_EQ(lookUp(table, child->pid())->path, worm.string());
 }
@@ -74,27 +75,29 @@ TEST(ProcProcessTable, NamesAProcessByItsExecutableNotByTheLinkItWasStartedThrou
 TEST(ProcProcessTable, KeepsTheNameAndPathOfAnExecutableDeletedWhileRunning) {
     const TempFolder folder;
     const ProcProcessTable table;
-    const fs::path worm = copyProgram(kSleepProgram, folder / "winrgtt.exe");
+    const std::string name = uniqueImageName("winrgtt");
+    const fs::path worm = copyProgram(kSleepProgram, folder / name);
     const auto child = startSleeper(worm);
     fs::remove(worm);
 
     const auto seen = lookUp(table, child->pid());
     ASSERT_TRUE(seen);
-    EXPECT_EQ(seen->name, "winrgtt.exe");
+    EXPECT_EQ(seen->name, name);
     EXPECT_EQ(seen->path, worm.string());
 }
 
 TEST(ProcProcessTable, PassesOverAnExitedProcessNotYetReaped) {
     const TempFolder folder;
     const ProcProcessTable table;
-    Child child(copyProgram(kSleepProgram, folder / "sysfgdrvs.exe"), {"600"});
-    ASSERT_TRUE(FindProcess(table, "sysfgdrvs.exe"));
+    const std::string name = uniqueImageName("sysfgdrvs");
+    Child child(copyProgram(kSleepProgram, folder / name), {"600"});
+    ASSERT_TRUE(FindProcess(table, name));
     ASSERT_EQ(::kill(child.pid(), SIGKILL), 0);
     // Until reaped the process stays a zombie; waitid with WNOWAIT waits for that without reaping.
     siginfo_t info{};
     ASSERT_EQ(::waitid(P_PID, id_t(child.pid()), &info, WEXITED | WNOWAIT), 0);
 
-    EXPECT_FALSE(FindProcess(table, "sysfgdrvs.exe"));
+    EXPECT_FALSE(FindProcess(table, name));
     EXPECT_FALSE(lookUp(table, child.pid()));
 }
 
@@ -122,7 +125,9 @@ TEST(ProcProcessTable, NamesProcessesWithoutAReadableExecutableByTheirCommandNam
 TEST(ProcProcessTable, SeesAnotherUsersLongNameWithoutItsExecutable) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to take another user's identity";
     const TempFolder folder;
-    const fs::path worm = copyProgram(kSleepProgram, folder / "WindowsServices.exe");
+    // Longer than the 15 characters of a command name.
+    const std::string name = uniqueImageName("WindowsServices");
+    const fs::path worm = copyProgram(kSleepProgram, folder / name);
     const auto child = startSleeper(worm);
 
     // A child that drops to an unprivileged user cannot read root's
@@ -133,9 +138,9 @@ TEST(ProcProcessTable, SeesAnotherUsersLongNameWithoutItsExecutable) {
         if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) ::_exit(10);
         const auto seen = lookUp(ProcProcessTable(), child->pid());
         if (!seen) ::_exit(11);
-        if (seen->name != "WindowsServices.exe") ::_exit(12);
+        if (seen->name != name) ::_exit(12);
         if (seen->path) ::_exit(13);
-        ::_exit(FindProcess(ProcProcessTable(), "windowsservices.exe") ? 0 : 14);
+        ::_exit(FindProcess(ProcProcessTable(), name) ? 0 : 14);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(observer, &status, 0), observer);

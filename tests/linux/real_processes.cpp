@@ -73,4 +73,8 @@ bool diedOfSigkill(const std::optional<int>& status) {
     return status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL;
 }
 
+std::string uniqueImageName(std::string_view stem) {
+    return std::string(stem) + "-" + std::to_string(::getpid()) + ".exe";
+}
+
 }  // namespace quorvex::test

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvex::test {
@@ -65,5 +66,9 @@ inline std::unique_ptr<Child> startSleeper(const std::filesystem::path& path) {
 }
 
 bool diedOfSigkill(const std::optional<int>& status);
+
+// An image name that no other process on this machine has ("stem-PID.exe"):
+// a guard running beside the tests must not take our processes, nor we its.
+std::string uniqueImageName(std::string_view stem);
 
 }  // namespace quorvex::test

@@ -82,15 +82,10 @@ protected:
     static inline bool ranBoot_ = false;
 };
 
-// The names carry the test's pid: a guard running beside the tests must not
-// take our stand-ins.
-std::string uniqueName(std::string_view stem) {
-    return std::string(stem) + "-" + std::to_string(::getpid()) + ".exe";
-}
 
 TEST_F(WineHosted, StartedByUnixPathIsSeenKilledAndCleanedUp) {
     fs::create_directory(folder / "usb drive");
-    const std::string name = uniqueName("WindowsServices");  // longer than 15 characters
+    const std::string name = uniqueImageName("WindowsServices");  // longer than 15 characters
     const fs::path worm = copyProgram(kStandIn, folder / "usb drive" / name);
     const auto wine = startWine(worm.string());
 
@@ -108,7 +103,7 @@ TEST_F(WineHosted, StartedByUnixPathIsSeenKilledAndCleanedUp) {
 }
 
 TEST_F(WineHosted, StartedByWindowsPathIsSeenByItsImageName) {
-    const std::string name = uniqueName("WinSvcs");
+    const std::string name = uniqueImageName("WinSvcs");
     const fs::path worm = copyProgram(kStandIn, folder / name);
     const auto wine = startWine(windowsPath(worm));
 
