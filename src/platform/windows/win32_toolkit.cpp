@@ -287,7 +287,13 @@ void Win32Window::setEnabled(ControlId id, bool enabled) {
 
 // The move the system runs for a title bar grabbed by the mouse; it returns
 // when the button is released. Failures are ignored: the window stays put.
+// Each move needs its own press on the window's surface: a mouse move queued
+// before the release, or one that still claims the button after a move the
+// window manager ran (Wine then misses the release), must not start another,
+// or the window would follow the mouse until the next click.
 void Win32Window::dragByTitleBar() noexcept {
+    if (!pressedOnSurface_) return;
+    pressedOnSurface_ = false;
     ReleaseCapture();
     SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
 }
@@ -330,6 +336,10 @@ bool Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     case WM_CHAR:
         toolkit.dispatch([&] { events.keyPress(int(wParam)); });
         return true;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        pressedOnSurface_ = message == WM_LBUTTONDOWN;
+        return false;
     case WM_MOUSEMOVE: {
         const int buttons = heldButtons(wParam);
         toolkit.dispatch([&] { events.mouseMove(buttons); });

@@ -59,6 +59,7 @@ private:
     HWND hwnd_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     bool loadRaised_ = false;
+    bool pressedOnSurface_ = false;  // the left button went down on the window itself
     std::vector<HWND> controls_;     // by ControlId; null for timers
     std::vector<UniqueFont> fonts_;  // by ControlId, at the window's current DPI
 };
