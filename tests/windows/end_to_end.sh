@@ -26,7 +26,7 @@ cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
 folder="$work/U盘 病毒"
-rm -rf "$work" && mkdir -p "$folder" "$screenshots"
+rm -rf "$work" "$screenshots/failure.png" && mkdir -p "$folder" "$screenshots"
 cp "$stand_in" "$folder/WinSvcs.exe"
 worm_path="$folder/WinSvcs.exe"
 
