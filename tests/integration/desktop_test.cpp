@@ -1,124 +1,21 @@
 // The real program on an X server of the test's own, with a window manager:
 // its windows as the server sees them, driven with xdotool, against real
 // processes and files.
-#include <QtGui/QImage>
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <optional>
 #include <thread>
 
-#include "desktop.h"
-#include "ui/form1_layout.h"
-#include "ui/splash_layout.h"
+#include "program_on_x.h"
 
 namespace quorvex::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-// A control's centre in the client area, in pixels; controls inside a frame
-// are placed from the frame's corner.
-template <std::size_t N>
-std::pair<int, int> centreOf(const std::array<ControlDesc, N>& controls, std::string_view name) {
-    const ControlDesc& control = controls[controlIndex(controls, name)];
-    int left = control.box.left, top = control.box.top;
-    if (!control.parent.empty()) {
-        const Box& frame = controls[controlIndex(controls, control.parent)].box;
-        left += frame.left;
-        top += frame.top;
-    }
-    return {(left + control.box.width / 2) / kTwipsPerPixel, (top + control.box.height / 2) / kTwipsPerPixel};
-}
-
-class QuorvexOnX : public testing::Test {
+// The program's own tests: splash, detection, drag and hide, cleanup.
+class QuorvexOnX : public ProgramOnX {
 protected:
-    virtual bool withWindowManager() const { return true; }
-
-    void SetUp() override {
-        desktop.emplace(withWindowManager());
-        program = ChildProcess({QUORVEX_PROGRAM}, desktop->environment(), work.path(), log());
-        ASSERT_TRUE(waitUntil([&] { return splash().has_value(); }, 10s)) << "the splash never showed";
-        splashSeen = Clock::now();
-    }
-
-    void TearDown() override {
-        if (!HasFailure()) return;
-        std::ifstream in(log());
-        std::cerr << "--- program output ---\n" << std::string(std::istreambuf_iterator<char>(in), {}) << '\n';
-        // Any copy of the program ends every worm on the machine, and shows its
-        // window for worms it did not start.
-        for (const auto& entry : fs::directory_iterator("/proc", fs::directory_options::skip_permission_denied)) {
-            std::error_code unreadable;
-            const fs::path image = fs::read_symlink(entry.path() / "exe", unreadable);
-            if (!unreadable && image.filename() == fs::path(QUORVEX_PROGRAM).filename() &&
-                entry.path().filename() != std::to_string(program.pid()))
-                std::cerr << "another copy of the program runs beside this test: pid "
-                          << entry.path().filename().string() << " (" << image.string() << ")\n";
-        }
-    }
-
-    fs::path log() const { return work.path() / "quorvex.log"; }
-
-    std::optional<XWindow> windowOfSize(int width, int height) {
-        for (const XWindow& window : desktop->mappedWindowsOf(program.pid()))
-            if (window.width == width && window.height == height) return window;
-        return std::nullopt;
-    }
-    std::optional<XWindow> splash() {
-        return windowOfSize(splash::kWindow.clientWidth / kTwipsPerPixel, splash::kWindow.clientHeight / kTwipsPerPixel);
-    }
-    std::optional<XWindow> mainWindow() {
-        return windowOfSize(form1::kWindow.clientWidth / kTwipsPerPixel, form1::kWindow.clientHeight / kTwipsPerPixel);
-    }
-    bool nothingMapped() { return desktop->mappedWindowsOf(program.pid()).empty(); }
-
-    // A copy of a harmless program under a worm's name, running from a folder
-    // whose name has a space.
-    ChildProcess startWorm(const std::string& name) {
-        const fs::path path = work.path() / name;
-        if (!fs::exists(path)) fs::copy_file("/bin/sleep", path);
-        return ChildProcess({path.string(), "60"}, desktop->environment());
-    }
-
-    void click(const XWindow& window, std::pair<int, int> at) {
-        ASSERT_EQ(desktop->run({"xdotool", "mousemove", std::to_string(window.x + at.first),
-                                std::to_string(window.y + at.second), "click", "1"}),
-                  0);
-    }
-
-    void key(const std::string& name) { ASSERT_EQ(desktop->run({"xdotool", "key", name}), 0); }
-
-    // The window's pixels, kept for a person to look at.
-    void screenshot(const XWindow& window, const std::string& name) {
-        std::this_thread::sleep_for(300ms);  // let it paint
-        const QImage image = desktop->grab(window);
-        EXPECT_EQ(image.size(), QSize(window.width, window.height));
-        EXPECT_GT(distinctColours(image), 50u) << name << " looks blank";
-        fs::create_directories(QUORVEX_SCREENSHOTS);
-        EXPECT_TRUE(image.save(QString::fromStdString(fs::path(QUORVEX_SCREENSHOTS) / name), "PNG"));
-    }
-
-    // A worm that the program must end within a second, bringing up its main window.
-    XWindow detect(const std::string& wormName) {
-        ChildProcess worm = startWorm(wormName);
-        EXPECT_TRUE(worm.waitForExit(1s)) << wormName << " still runs after 1 s";
-        std::optional<XWindow> shown;
-        EXPECT_TRUE(waitUntil([&] { return (shown = mainWindow()).has_value(); }, 2s)) << "Form1 never came up";
-        return shown.value_or(XWindow{});
-    }
-
-    void waitForTheSplashToGo() { ASSERT_TRUE(waitUntil([&] { return !splash(); }, 4s)); }
     void dragHideAndDetectAgain();
-
-    TemporaryDirectory work{"quorvex integration "};
-    std::optional<XDesktop> desktop;
-    ChildProcess program;
-    Clock::time_point splashSeen;
 };
 
 TEST_F(QuorvexOnX, StartsWithTheSplashAloneThenShowsNothingAndKeepsRunning) {
@@ -218,12 +115,7 @@ TEST_F(QuorvexOnX, CleanupReplacesTheWormFileWithADirectory) {
     // Detected while the splash is still up: the main window comes up beside it.
     const XWindow shown = detect("DriveMgr.exe");
     const fs::path worm = work.path() / "DriveMgr.exe";
-    ASSERT_TRUE(fs::is_regular_file(worm));
-
-    click(shown, centreOf(form1::kControls, "Command1"));
-    EXPECT_TRUE(waitUntil([&] { return fs::is_directory(worm); }, 2s)) << "the worm's file is still there";
-    EXPECT_TRUE(mainWindow()) << "the window stays up after the cleanup";
-    EXPECT_TRUE(program.running());
+    cleanUp(shown, worm);
 }
 
 }  // namespace

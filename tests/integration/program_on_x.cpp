@@ -1,0 +1,101 @@
+#include "program_on_x.h"
+
+#include <QtGui/QImage>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <thread>
+
+namespace quorvex::test {
+
+namespace fs = std::filesystem;
+
+void ProgramOnX::SetUp() {
+    desktop.emplace(withWindowManager());
+    program = ChildProcess({QUORVEX_PROGRAM}, desktop->environment(), work.path(), log());
+    ASSERT_TRUE(waitUntil([&] { return splash().has_value(); }, 10s)) << "the splash never showed";
+    splashSeen = Clock::now();
+}
+
+void ProgramOnX::TearDown() {
+    if (!HasFailure()) return;
+    std::ifstream in(log());
+    std::cerr << "--- program output ---\n" << std::string(std::istreambuf_iterator<char>(in), {}) << '\n';
+    // Any copy of the program ends every worm on the machine, and shows its
+    // window for worms it did not start.
+    for (const auto& entry : fs::directory_iterator("/proc", fs::directory_options::skip_permission_denied)) {
+        std::error_code unreadable;
+        const fs::path image = fs::read_symlink(entry.path() / "exe", unreadable);
+        if (!unreadable && image.filename() == fs::path(QUORVEX_PROGRAM).filename() &&
+            entry.path().filename() != std::to_string(program.pid()))
+            std::cerr << "another copy of the program runs beside this test: pid "
+                      << entry.path().filename().string() << " (" << image.string() << ")\n";
+    }
+}
+
+std::optional<XWindow> ProgramOnX::windowOfSize(int width, int height) {
+    for (const XWindow& window : desktop->mappedWindowsOf(program.pid()))
+        if (window.width == width && window.height == height) return window;
+    return std::nullopt;
+}
+
+std::optional<XWindow> ProgramOnX::splash() {
+    return windowOfSize(splash::kWindow.clientWidth / kTwipsPerPixel, splash::kWindow.clientHeight / kTwipsPerPixel);
+}
+
+std::optional<XWindow> ProgramOnX::mainWindow() {
+    return windowOfSize(form1::kWindow.clientWidth / kTwipsPerPixel, form1::kWindow.clientHeight / kTwipsPerPixel);
+}
+
+bool ProgramOnX::nothingMapped() { return desktop->mappedWindowsOf(program.pid()).empty(); }
+
+ChildProcess ProgramOnX::startWorm(const std::string& name) {
+    const fs::path path = work.path() / name;
+    if (!fs::exists(path)) fs::copy_file("/bin/sleep", path);
+    return ChildProcess({path.string(), "60"}, desktop->environment());
+}
+
+void ProgramOnX::click(const XWindow& window, std::pair<int, int> at) {
+    ASSERT_EQ(desktop->run({"xdotool", "mousemove", std::to_string(window.x + at.first),
+                            std::to_string(window.y + at.second), "click", "1"}),
+              0);
+}
+
+void ProgramOnX::key(const std::string& name) { ASSERT_EQ(desktop->run({"xdotool", "key", name}), 0); }
+
+void ProgramOnX::screenshot(const XWindow& window, const std::string& name) {
+    std::this_thread::sleep_for(300ms);  // let it paint
+    const QImage image = desktop->grab(window);
+    EXPECT_EQ(image.size(), QSize(window.width, window.height));
+    EXPECT_GT(distinctColours(image), 50u) << name << " looks blank";
+    fs::create_directories(QUORVEX_SCREENSHOTS);
+    EXPECT_TRUE(image.save(QString::fromStdString(fs::path(QUORVEX_SCREENSHOTS) / name), "PNG"));
+}
+
+XWindow ProgramOnX::awaitDetection(ChildProcess worm, const std::string& what) {
+    EXPECT_TRUE(worm.waitForExit(1s)) << what << " still runs after 1 s";
+    // Killed, not ended on its own (a program that cannot start ends quickly too).
+    const std::optional<int> status = worm.status();
+    EXPECT_TRUE(status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL)
+        << what << " was not killed: wait status " << status.value_or(-1);
+    std::optional<XWindow> shown;
+    EXPECT_TRUE(waitUntil([&] { return (shown = mainWindow()).has_value(); }, 2s)) << "Form1 never came up";
+    return shown.value_or(XWindow{});
+}
+
+void ProgramOnX::cleanUp(const XWindow& shown, const fs::path& worm) {
+    ASSERT_NE(shown.id, 0u) << "no main window to click";
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(worm))) << worm;
+    click(shown, centreOf(form1::kControls, "Command1"));
+    EXPECT_TRUE(waitUntil([&] { return fs::is_directory(fs::symlink_status(worm)); }, 2s))
+        << "the worm's file is still there: " << worm;
+    EXPECT_TRUE(mainWindow()) << "the window stays up after the cleanup";
+    EXPECT_TRUE(program.running());
+}
+
+void ProgramOnX::waitForTheSplashToGo() { ASSERT_TRUE(waitUntil([&] { return !splash(); }, 4s)); }
+
+}  // namespace quorvex::test
