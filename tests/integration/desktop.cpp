@@ -44,13 +44,21 @@ std::vector<char*> cStrings(const std::vector<std::string>& strings) {
     return result;
 }
 
+}  // namespace
+
 std::vector<std::string> inheritedEnvironment() {
     std::vector<std::string> result;
     for (char** entry = environ; *entry; ++entry) result.emplace_back(*entry);
     return result;
 }
 
-}  // namespace
+int runCommand(std::vector<std::string> argv, const std::vector<std::string>& environment,
+               std::chrono::seconds timeout, const std::filesystem::path& log) {
+    argv.insert(argv.begin(), {"timeout", std::to_string(timeout.count())});
+    ChildProcess command(argv, environment, {}, log);
+    if (!command.waitForExit(timeout + 5s)) return -1;
+    return WIFEXITED(*command.status()) ? WEXITSTATUS(*command.status()) : -1;
+}
 
 // --- ChildProcess ---
 
@@ -263,12 +271,7 @@ QImage XDesktop::grab(const XWindow& window) const {
     return image;
 }
 
-int XDesktop::run(std::vector<std::string> argv) const {
-    argv.insert(argv.begin(), {"timeout", "10"});
-    ChildProcess command(argv, environment());
-    if (!command.waitForExit(15s)) return -1;
-    return WIFEXITED(*command.status()) ? WEXITSTATUS(*command.status()) : -1;
-}
+int XDesktop::run(std::vector<std::string> argv) const { return runCommand(std::move(argv), environment(), 10s); }
 
 // --- helpers ---
 

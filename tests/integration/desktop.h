@@ -87,6 +87,15 @@ private:
     std::uint32_t root_ = 0;
 };
 
+// This process's environment.
+std::vector<std::string> inheritedEnvironment();
+
+// Runs a command to its end, killed after `timeout` so that nothing it waits
+// for can hang the test; its output is appended to `log` when given. Returns
+// its exit status, or -1 when it did not exit by itself.
+int runCommand(std::vector<std::string> argv, const std::vector<std::string>& environment,
+               std::chrono::seconds timeout, const std::filesystem::path& log = {});
+
 // Polls `condition` every 20 ms until it holds or `timeout` passes.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
