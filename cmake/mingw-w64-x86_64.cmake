@@ -17,8 +17,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # ctest and gtest_discover_tests run the programs under Wine.
-find_program(QUORVEX_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORVEX_WINE})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/run-under-wine)
 # Listing a program's tests runs it under Wine too: do it when CTest runs,
 # not after every link.
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

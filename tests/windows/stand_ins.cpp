@@ -57,7 +57,8 @@ HANDLE StandIns::start(const wchar_t* name) {
     std::wstring commandLine = L"\"" + image + L"\"";
     STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW)};
     PROCESS_INFORMATION process{};
-    EXPECT_TRUE(CreateProcessW(image.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+    // No console: a console of its own would bring a console host that can outlive it.
+    EXPECT_TRUE(CreateProcessW(image.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
                                nullptr, nullptr, &startup, &process))
         << GetLastError();
     CloseHandle(process.hThread);
