@@ -16,7 +16,9 @@ namespace {
 struct Events : WindowEvents {
     std::vector<int> keys;
     std::vector<int> moves;
+    std::vector<ControlId> clicks;
     void keyPress(int charCode) override { keys.push_back(charCode); }
+    void click(ControlId id) override { clicks.push_back(id); }
     void mouseMove(int buttons) override { moves.push_back(buttons); }
 };
 
@@ -130,6 +132,22 @@ TEST_F(Win32ToolkitTest, PicturesShowTheLogoAtNaturalSizeOrStretched) {
     const COLORREF corner = pixelAt(imgLogo, 159, 157);
     EXPECT_NE(corner, CLR_INVALID);
     EXPECT_NE(corner, GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(Win32ToolkitTest, FrameTakesClicksOnItsFreeSurfaceOnlyAndLabelsTheirOwn) {
+    auto window = open(splash::kWindow);
+    const auto clickAt = [&](POINT client) {
+        driver.moveMouseTo(*window, client);
+        driver.pressLeftButton(true);
+        driver.pressLeftButton(false);
+        driver.wait(100);
+    };
+    clickAt({3, 100});  // the margin left of the frame
+    const ControlId copyright = controlIndex(splash::kControls, "lblCopyright");
+    driver.click(*window, copyright);
+    driver.wait(100);
+    clickAt({20, 20});  // inside the frame, clear of its controls
+    EXPECT_EQ(events.clicks, (std::vector<ControlId>{copyright, splash::Frame1}));
 }
 
 TEST_F(Win32ToolkitTest, KeyPreviewHearsCharactersButNotShiftAlone) {

@@ -124,10 +124,17 @@ Win32Window::Win32Window(Win32Toolkit& toolkit, const WindowDesc& desc, WindowEv
     hwnd_ = CreateWindowExW(windowExStyle(desc), kWindowClass, toWide(desc.title).c_str(), windowStyle(desc),
                             0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (!hwnd_) throw lastWin32Failure("CreateWindowExW");
-    ++toolkit_.loadedWindows_;
+    try {
+        setUp();
+    } catch (...) {
+        DestroyWindow(hwnd_);
+        throw;
+    }
+}
 
-    if (!desc.icon.empty()) {
-        const std::wstring icon = toWide(desc.icon);
+void Win32Window::setUp() {
+    if (!desc_.icon.empty()) {
+        const std::wstring icon = toWide(desc_.icon);
         for (const auto& [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
             const int size = GetSystemMetrics(metric);
             const HANDLE image = LoadImageW(GetModuleHandleW(nullptr), icon.c_str(), IMAGE_ICON, size, size, LR_SHARED);
@@ -138,7 +145,7 @@ Win32Window::Win32Window(Win32Toolkit& toolkit, const WindowDesc& desc, WindowEv
     createControls();
     layout(windowDpi(hwnd_));
 
-    if (desc.centred) {
+    if (desc_.centred) {
         MONITORINFO monitor{.cbSize = sizeof(MONITORINFO)};
         GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
         RECT frame;
@@ -309,6 +316,7 @@ LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam,
         auto* window = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         window->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+        ++window->toolkit_.loadedWindows_;
     }
     auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     LRESULT result = 0;

@@ -47,6 +47,7 @@ private:
     friend class Win32Toolkit;
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     bool onMessage(UINT message, WPARAM, LPARAM, LRESULT& result);
+    void setUp();  // icons, controls, layout and place, once the window exists
     void createControls();
     void layout(UINT dpi);
     void fitToText(ControlId id);
