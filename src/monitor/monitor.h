@@ -24,8 +24,8 @@ struct Detection {
     std::optional<std::string> lastPath;
 };
 
-// One poll tick for `entry`: on a hit, a second enumeration starts the kill
-// command for every matching copy and reads each one's path. Returns nothing
+// One poll tick for `entry`: on a hit, a second enumeration reads each
+// matching copy's path and starts the kill command for it. Returns nothing
 // when the worm is not running.
 std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& processes,
                                   CommandStarter& commands);

@@ -75,7 +75,7 @@ TEST(PollTick, NothingRunningStartsNothingAndReadsOnce) {
     EXPECT_EQ(table.enumerations, 1);
 }
 
-TEST(PollTick, KillsEveryCopyBeforeReadingItsPath) {
+TEST(PollTick, KillsEveryCopyRightAfterReadingItsPath) {
     FakeProcessTable table;
     RecordingCommands commands;
     table.processes = {{"VolDriver.exe", "/media/a/VolDriver.exe"},
@@ -93,7 +93,8 @@ TEST(PollTick, KillsEveryCopyBeforeReadingItsPath) {
         EXPECT_EQ(line, "cmd /c taskkill /f /im VolDriver.exe");
         EXPECT_EQ(style, WindowStyle::MinimizedFocus);
     }
-    EXPECT_EQ(pathsReadAtEachKill, (std::vector<int>{0, 1}));
+    // Each copy's path is read before its kill, when the process is surely still there.
+    EXPECT_EQ(pathsReadAtEachKill, (std::vector<int>{1, 2}));
     EXPECT_EQ(table.enumerations, 2) << "the kill pass is a second, fresh enumeration";
 }
 
