@@ -134,6 +134,18 @@ TEST_F(Win32ToolkitTest, PicturesShowTheLogoAtNaturalSizeOrStretched) {
     EXPECT_NE(corner, GetSysColor(COLOR_BTNFACE));
 }
 
+TEST_F(Win32ToolkitTest, MovingToAMonitorOf144DpiScalesTwipsAndFonts) {
+    auto window = open(splash::kWindow);
+    RECT suggested;
+    GetWindowRect(hwnd(*window), &suggested);
+    SendMessageW(hwnd(*window), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    const ControlId label = controlIndex(splash::kControls, "Label3");
+    // 10 twips per pixel: Frame1's corner (120, 60) plus Label3's box inside it.
+    EXPECT_EQ(driver.controlRect(*window, label), (Rect{456, 366, 254, 38}));
+    EXPECT_EQ(fontOf(*window, label).lfHeight, -18);  // 9 pt at 144 dpi
+    EXPECT_EQ(fontOf(*window, controlIndex(splash::kControls, "lblProductName")).lfHeight, -36);
+}
+
 TEST_F(Win32ToolkitTest, FrameTakesClicksOnItsFreeSurfaceOnlyAndLabelsTheirOwn) {
     auto window = open(splash::kWindow);
     const auto clickAt = [&](POINT client) {
