@@ -6,7 +6,7 @@ linux_packages=(
   qt6-base-dev libxcb1-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev
   fonts-noto-cjk
-  xvfb xdotool openbox x11-utils
+  xvfb xdotool openbox x11-utils imagemagick
 )
 fuzz_packages=(clang libclang-rt-14-dev)
 windows_packages=(
