@@ -1,6 +1,5 @@
 // Quorvex starts here: Form1 is the start-up window, and the program runs
 // until its process is ended from outside.
-#include <cstdio>
 #include <exception>
 
 #include "app/platform.h"
@@ -16,8 +15,7 @@ int main(int argc, char** argv) {
     } catch (...) {
         // Only failures before the message loop runs land here; the toolkit
         // reports those inside event handlers itself.
-        const auto report = quorvex::describeError(std::current_exception());
-        std::fprintf(stderr, "%s\n", report.message().c_str());
+        quorvex::reportStartupFailure(quorvex::describeError(std::current_exception()).message());
         return 1;
     }
 }

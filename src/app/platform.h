@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/commands.h"
 #include "platform/files.h"
@@ -19,5 +20,9 @@ struct Platform {
 };
 
 Platform makePlatform(int& argc, char** argv);
+
+// Shows the standard error report for a failure before the message loop runs,
+// where no toolkit may stand yet to show it.
+void reportStartupFailure(const std::string& message);
 
 }  // namespace quorvex

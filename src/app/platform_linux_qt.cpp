@@ -1,5 +1,8 @@
 // Linux desktop: Qt6 Widgets windows, processes from /proc.
 #include "app/platform.h"
+
+#include <cstdio>
+
 #include "platform/linux/image_killer.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
@@ -14,6 +17,11 @@ Platform makePlatform(int& argc, char** argv) {
         std::make_unique<ImageKiller>(),
         std::make_unique<PosixFileSystem>(),
     };
+}
+
+void reportStartupFailure(const std::string& message) {
+    // Qt may be what failed to start: standard error is the one sure place.
+    std::fprintf(stderr, "%s\n", message.c_str());
 }
 
 }  // namespace quorvex

@@ -1,7 +1,13 @@
 // Windows: Win32 windows, processes from the system's snapshot.
 #include "app/platform.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
 #include "platform/windows/process_starter.h"
 #include "platform/windows/snapshot_process_table.h"
+#include "platform/windows/wide_text.h"
 #include "platform/windows/win32_files.h"
 #include "platform/windows/win32_toolkit.h"
 
@@ -14,6 +20,12 @@ Platform makePlatform(int& /*argc*/, char** /*argv*/) {
         std::make_unique<ProcessStarter>(),
         std::make_unique<Win32FileSystem>(),
     };
+}
+
+void reportStartupFailure(const std::string& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fflush(stderr);
+    MessageBoxW(nullptr, toWide(message).c_str(), L"Quorvex", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 }  // namespace quorvex
