@@ -81,6 +81,18 @@ constexpr ControlId controlIndex(std::span<const ControlDesc> controls, std::str
     throw "no control of that name";  // compile-time error when used in a constant expression
 }
 
+// A control's box relative to the window's client area: a control inside a
+// frame is described from the frame's corner.
+constexpr Box boxInWindow(std::span<const ControlDesc> controls, ControlId id) {
+    Box box = controls[id].box;
+    if (!controls[id].parent.empty()) {
+        const Box& frame = controls[controlIndex(controls, controls[id].parent)].box;
+        box.left += frame.left;
+        box.top += frame.top;
+    }
+    return box;
+}
+
 // Mouse buttons held, as carried by the mouse-move event.
 enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 

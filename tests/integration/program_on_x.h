@@ -19,18 +19,11 @@
 
 namespace quorvex::test {
 
-// A control's centre in the client area, in pixels; controls inside a frame
-// are placed from the frame's corner.
+// A control's centre in the client area, in pixels.
 template <std::size_t N>
 std::pair<int, int> centreOf(const std::array<ControlDesc, N>& controls, std::string_view name) {
-    const ControlDesc& control = controls[controlIndex(controls, name)];
-    int left = control.box.left, top = control.box.top;
-    if (!control.parent.empty()) {
-        const Box& frame = controls[controlIndex(controls, control.parent)].box;
-        left += frame.left;
-        top += frame.top;
-    }
-    return {(left + control.box.width / 2) / kTwipsPerPixel, (top + control.box.height / 2) / kTwipsPerPixel};
+    const Box box = boxInWindow(controls, controlIndex(controls, name));
+    return {(box.left + box.width / 2) / kTwipsPerPixel, (box.top + box.height / 2) / kTwipsPerPixel};
 }
 
 class ProgramOnX : public testing::Test {

@@ -79,13 +79,7 @@ Rect HeadlessWindow::clientRect() const {
 }
 
 Rect HeadlessWindow::controlRect(ControlId id) const {
-    const ControlDesc& control = desc_.controls[id];
-    Box box = control.box;
-    if (!control.parent.empty()) {
-        const Box& frame = desc_.controls[controlIndex(desc_.controls, control.parent)].box;
-        box.left += frame.left;
-        box.top += frame.top;
-    }
+    const Box box = boxInWindow(desc_.controls, id);
     return {toPixels(box.left), toPixels(box.top), toPixels(box.width), toPixels(box.height)};
 }
 

@@ -200,13 +200,7 @@ void Win32Window::layout(UINT dpi) {
     for (ControlId id = 0; id < controls_.size(); ++id) {
         if (!controls_[id]) continue;
         const ControlDesc& control = desc_.controls[id];
-        Box box = control.box;
-        if (!control.parent.empty()) {
-            const Box& parent = desc_.controls[controlIndex(desc_.controls, control.parent)].box;
-            box.left += parent.left;
-            box.top += parent.top;
-        }
-        const RECT rect = toPixels(box, dpi);
+        const RECT rect = toPixels(boxInWindow(desc_.controls, id), dpi);
         UniqueFont font = makeFont(control.font, dpi);
         SendMessageW(controls_[id], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
         fonts_[id] = std::move(font);
