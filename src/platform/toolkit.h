@@ -1,10 +1,12 @@
 // The window toolkit the program's windows rest on: windows created from a
 // stored description, a few operations on them, and the events they raise.
-// Everything happens on the one user-interface thread.
+// Everything happens on the one user-interface thread; only post() may be
+// called from other threads.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -147,6 +149,12 @@ public:
     virtual int run(Window& startup) = 0;
     // Handles every event already waiting, then returns.
     virtual void processPendingEvents() = 0;
+    // Runs `task` once on the user-interface thread, from the message loop,
+    // after every task posted before it, and like an event handler: a failure
+    // escaping it ends the program with the standard error report. Callable
+    // from any thread while the toolkit exists; tasks still waiting when the
+    // program ends are dropped.
+    virtual void post(std::function<void()> task) = 0;
 };
 
 }  // namespace quorvex

@@ -8,6 +8,11 @@ class HeadlessDriver final : public ToolkitDriver {
 public:
     Toolkit& toolkit() override { return toolkit_; }
     void wait(int ms) override { toolkit_.advance(ms); }
+    // Virtual time moves up to the bound; tasks from other threads get it in real time.
+    bool waitUntil(const std::function<bool()>& done, int boundMs) override {
+        for (int ms = 0; ms < boundMs && !done(); ms += 10) toolkit_.advance(10);
+        return done() || toolkit_.runPostedTasksUntil(done, std::chrono::milliseconds(boundMs));
+    }
     void busy(int ms) override { toolkit_.spend(ms); }
     void runFor(Window& startup, int ms) override {
         toolkit_.run(startup);

@@ -1,6 +1,7 @@
 // The toolkit conformance suite on the Qt backend, offscreen.
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
+#include <QtTest/QTest>
 #include <QtWidgets/QWidget>
 
 #include <chrono>
@@ -18,6 +19,9 @@ public:
 
     Toolkit& toolkit() override { return qtToolkit(); }
     void wait(int ms) override { runEventLoop(ms); }
+    bool waitUntil(const std::function<bool()>& done, int boundMs) override {
+        return QTest::qWaitFor(done, boundMs);
+    }
     void busy(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
     void runFor(Window& startup, int ms) override {
         QTimer::singleShot(ms, Qt::PreciseTimer, qApp, &QCoreApplication::quit);

@@ -97,8 +97,40 @@ int HeadlessToolkit::run(Window& startup) {
 
 void HeadlessToolkit::processPendingEvents() {
     ++pendingCalls_;
+    runPostedTasks();
     while (fireNextDue(now_)) {
     }
+}
+
+void HeadlessToolkit::post(std::function<void()> task) {
+    {
+        const std::lock_guard lock(postedMutex_);
+        posted_.push_back(std::move(task));
+    }
+    taskPosted_.notify_all();
+}
+
+// Runs what was posted so far; tasks that these post wait for the next round.
+void HeadlessToolkit::runPostedTasks() {
+    std::deque<std::function<void()>> tasks;
+    {
+        const std::lock_guard lock(postedMutex_);
+        tasks.swap(posted_);
+    }
+    for (const auto& task : tasks) dispatch(task);
+}
+
+bool HeadlessToolkit::runPostedTasksUntil(const std::function<bool()>& done, std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    runPostedTasks();
+    while (!done()) {
+        {
+            std::unique_lock lock(postedMutex_);
+            if (!taskPosted_.wait_until(lock, deadline, [this] { return !posted_.empty(); })) return done();
+        }
+        runPostedTasks();
+    }
+    return true;
 }
 
 void HeadlessToolkit::advance(std::int64_t ms) {
@@ -109,6 +141,7 @@ void HeadlessToolkit::advance(std::int64_t ms) {
 }
 
 bool HeadlessToolkit::fireNextDue(std::int64_t until) {
+    runPostedTasks();
     HeadlessWindow* dueWindow = nullptr;
     ControlId dueTimer = 0;
     std::int64_t due = std::numeric_limits<std::int64_t>::max();

@@ -3,10 +3,13 @@
 // windows show.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -87,9 +90,16 @@ public:
     std::unique_ptr<Window> create(const WindowDesc& desc, WindowEvents& events) override;
     // Raises the load event and returns at once: tests drive the clock themselves.
     int run(Window& startup) override;
+    // Runs posted tasks and the timers that are due.
     void processPendingEvents() override;
+    void post(std::function<void()> task) override;
+    // Runs tasks as other threads post them until `done` holds, waiting at most
+    // `bound` of real time; tells whether `done` held.
+    bool runPostedTasksUntil(const std::function<bool()>& done,
+                             std::chrono::milliseconds bound = std::chrono::seconds(10));
 
-    // Moves the clock by `ms`, raising every timer event that falls due, in order.
+    // Moves the clock by `ms`, raising every timer event that falls due, in
+    // order, each after the tasks posted before it.
     void advance(std::int64_t ms);
     // Moves the clock without raising events: a handler that takes this long.
     void spend(std::int64_t ms) { now_ += ms; }
@@ -108,11 +118,16 @@ private:
     friend class HeadlessWindow;
     void forget(HeadlessWindow* window);
     bool fireNextDue(std::int64_t until);
+    void runPostedTasks();
 
     std::int64_t now_ = 0;
     int pendingCalls_ = 0;
     std::uintptr_t nextHandle_ = 0x1000;
     std::vector<HeadlessWindow*> windows_;
+
+    std::mutex postedMutex_;
+    std::condition_variable taskPosted_;
+    std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace quorvex::test

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace quorvex::test {
@@ -154,6 +155,22 @@ TEST_P(ToolkitConformance, LoadComesOnceBeforeAnyTimer) {
     EXPECT_GE(recorder.count("timer"), 2);
 }
 
+TEST_P(ToolkitConformance, PostedTasksRunOnTheInterfaceThreadInOrder) {
+    const std::thread::id interfaceThread = std::this_thread::get_id();
+    std::vector<int> ran;
+    bool allOnInterfaceThread = true;
+    std::jthread poster([&] {
+        for (int i = 0; i < 5; ++i)
+            driver->toolkit().post([&, i] {
+                ran.push_back(i);
+                allOnInterfaceThread = allOnInterfaceThread && std::this_thread::get_id() == interfaceThread;
+            });
+    });
+    ASSERT_TRUE(driver->waitUntil([&] { return ran.size() == 5; }, 10'000)) << ran.size() << " tasks ran";
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_TRUE(allOnInterfaceThread);
+}
+
 TEST_P(ToolkitConformanceDeathTest, EscapingFailureShowsTheReportAndEnds) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto failingTick = [this] {
@@ -163,9 +180,15 @@ TEST_P(ToolkitConformanceDeathTest, EscapingFailureShowsTheReportAndEnds) {
         driver->wait(500);
         std::exit(0);  // not reached when the failure ends the program
     };
+    const auto failingTask = [this] {
+        driver->toolkit().post([] { throw std::system_error(std::make_error_code(std::errc::io_error), "探测失败"); });
+        driver->wait(500);
+        std::exit(0);
+    };
     // The error number and its text; checked apart, as the report spans lines.
     EXPECT_EXIT(failingTick(), testing::ExitedWithCode(1), "运行时错误 '5'");
     EXPECT_EXIT(failingTick(), testing::ExitedWithCode(1), "探测失败");
+    EXPECT_EXIT(failingTask(), testing::ExitedWithCode(1), "运行时错误 '5'");
 }
 
 }  // namespace

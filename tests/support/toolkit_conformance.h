@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "geometry.h"
@@ -21,6 +22,9 @@ public:
     virtual Toolkit& toolkit() = 0;
     // Lets `ms` milliseconds pass with the message loop running.
     virtual void wait(int ms) = 0;
+    // Runs the message loop until `done` holds, for at most `boundMs`
+    // milliseconds; tells whether `done` held. `done` runs on this thread.
+    virtual bool waitUntil(const std::function<bool()>& done, int boundMs) = 0;
     // Keeps the user-interface thread busy for `ms` milliseconds (called inside a handler).
     virtual void busy(int ms) = 0;
     // Runs the toolkit's message loop with `startup` as start-up window for `ms`.

@@ -69,6 +69,16 @@ void Win32Driver::wait(int ms) {
     toolkit_.processPendingEvents();
 }
 
+bool Win32Driver::waitUntil(const std::function<bool()>& done, int boundMs) {
+    const ULONGLONG deadline = GetTickCount64() + ULONGLONG(boundMs);
+    toolkit_.processPendingEvents();
+    for (ULONGLONG now = GetTickCount64(); !done() && now < deadline; now = GetTickCount64()) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, DWORD(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        toolkit_.processPendingEvents();
+    }
+    return done();
+}
+
 void Win32Driver::runFor(Window& startup, int ms) {
     const UINT_PTR stopper = SetTimer(nullptr, 0, UINT(ms), [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); });
     toolkit_.run(startup);

@@ -19,6 +19,7 @@ public:
 
     Win32Toolkit& toolkit() override { return toolkit_; }
     void wait(int ms) override;
+    bool waitUntil(const std::function<bool()>& done, int boundMs) override;
     void busy(int ms) override { Sleep(DWORD(ms)); }
     void runFor(Window& startup, int ms) override;
     void click(Window& window, ControlId control) override;

@@ -43,6 +43,12 @@ int QtToolkit::run(Window& startup) {
 
 void QtToolkit::processPendingEvents() { QCoreApplication::processEvents(); }
 
+// A queued call on the application object runs on its thread, in posting order.
+void QtToolkit::post(std::function<void()> task) {
+    QMetaObject::invokeMethod(
+        app_.get(), [task = std::move(task)] { dispatchEvent(task); }, Qt::QueuedConnection);
+}
+
 QWidget* QtToolkit::widgetOf(const Window& window) {
     const QtWindow* qtWindow = asQtWindow(window);
     return qtWindow ? qtWindow->widget() : nullptr;

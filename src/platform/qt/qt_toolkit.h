@@ -20,6 +20,7 @@ public:
     std::unique_ptr<Window> create(const WindowDesc& desc, WindowEvents& events) override;
     int run(Window& startup) override;
     void processPendingEvents() override;
+    void post(std::function<void()> task) override;
 
     // The widgets behind a window of this toolkit, for tests and screenshots;
     // null once the window is unloaded or for a timer.

@@ -16,6 +16,8 @@ namespace quorvex {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"QuorvexWindow";
+constexpr wchar_t kTasksClass[] = L"QuorvexTasks";
+constexpr UINT kRunPostedTasks = WM_APP;
 // Control ids start clear of IDOK and IDCANCEL: neither button is a default
 // or cancel button.
 constexpr int kFirstControlId = 100;
@@ -402,14 +404,28 @@ Win32Toolkit::Win32Toolkit() {
     };
     if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         throw lastWin32Failure("RegisterClassExW");
+    const WNDCLASSEXW tasksClass{
+        .cbSize = sizeof(WNDCLASSEXW),
+        .lpfnWndProc = &Win32Toolkit::tasksProc,
+        .hInstance = GetModuleHandleW(nullptr),
+        .lpszClassName = kTasksClass,
+    };
+    if (!RegisterClassExW(&tasksClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw lastWin32Failure("RegisterClassExW");
 
     wchar_t module[MAX_PATH];
     const std::wstring_view path(module, GetModuleFileNameW(nullptr, module, MAX_PATH));
     reportTitle_ = path.substr(path.find_last_of(L"\\/") + 1);
     reportTitle_ = reportTitle_.substr(0, reportTitle_.rfind(L'.'));
+
+    tasksWindow_ = CreateWindowExW(0, kTasksClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+    if (!tasksWindow_) throw lastWin32Failure("CreateWindowExW");
+    SetWindowLongPtrW(tasksWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 Win32Toolkit::~Win32Toolkit() {
+    DestroyWindow(tasksWindow_);
     pictures_.clear();
     if (comInitialized_) CoUninitialize();
 }
@@ -452,6 +468,30 @@ void Win32Toolkit::processPendingEvents() {
         if (msg.message == WM_TIMER) timersRun.push_back(timer);
         handleMessage(msg);
     }
+}
+
+void Win32Toolkit::post(std::function<void()> task) {
+    const std::lock_guard lock(postedMutex_);
+    // One message wakes the loop for every task queued before it runs.
+    if (posted_.empty()) PostMessageW(tasksWindow_, kRunPostedTasks, 0, 0);
+    posted_.push_back(std::move(task));
+}
+
+LRESULT CALLBACK Win32Toolkit::tasksProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* toolkit = reinterpret_cast<Win32Toolkit*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message != kRunPostedTasks || !toolkit) return DefWindowProcW(hwnd, message, wParam, lParam);
+    toolkit->runPostedTasks();
+    return 0;
+}
+
+// Runs what was posted so far; tasks that these post come with their own message.
+void Win32Toolkit::runPostedTasks() {
+    std::deque<std::function<void()>> tasks;
+    {
+        const std::lock_guard lock(postedMutex_);
+        tasks.swap(posted_);
+    }
+    for (const auto& task : tasks) dispatch(task);
 }
 
 void Win32Toolkit::handleMessage(MSG& msg) {

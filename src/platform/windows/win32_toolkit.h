@@ -5,10 +5,12 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,7 @@ public:
     // Runs until every window is unloaded or the thread is told to quit.
     int run(Window& startup) override;
     void processPendingEvents() override;
+    void post(std::function<void()> task) override;
 
     // Runs an event handler; an escaping exception shows the standard error
     // report and ends the process with status 1.
@@ -87,12 +90,19 @@ private:
     void handleMessage(MSG& msg);
     bool moveFocusOnTab(const MSG& msg);
     [[noreturn]] void reportAndExit(std::exception_ptr failure) noexcept;
+    static LRESULT CALLBACK tasksProc(HWND, UINT, WPARAM, LPARAM);
+    void runPostedTasks();
 
     bool comInitialized_ = false;
     int loadedWindows_ = 0;
     bool failing_ = false;
     std::wstring reportTitle_;
     std::map<std::string, Picture, std::less<>> pictures_;
+
+    // A message-only window: a message to it, posted from any thread, runs the tasks.
+    HWND tasksWindow_ = nullptr;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace quorvex
