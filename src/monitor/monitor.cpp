@@ -20,13 +20,13 @@ std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& p
     Detection detection{&entry, std::nullopt};
     processes.forEach([&](const ProcessRecord& process) {
         if (equalImageNames(process.name(), entry.name)) {
-            // The path is taken just before the kill goes out: a fast kill can
-            // end the process before it could be read afterwards, and the
-            // cleanup would lose the worm's file. A path that cannot be read
-            // does not hold the kill back.
-            std::string path = process.executablePath().value_or(std::string{});
+            // The executable is read just before the kill goes out: a fast
+            // kill can end the process before it could be read afterwards, and
+            // the cleanup would lose the worm's file. A path that cannot be
+            // read does not hold the kill back.
+            ExecutableFile file = process.executable().value_or(ExecutableFile{});
             commands.start(entry.killCommand, WindowStyle::MinimizedFocus);
-            detection.lastPath = std::move(path);
+            detection.lastExecutable = std::move(file);
         }
         return true;
     });

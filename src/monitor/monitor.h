@@ -19,9 +19,9 @@ bool FindProcess(const ProcessTable& processes, std::string_view ProcessName);
 // What a poll tick that found its worm leaves for the main window.
 struct Detection {
     const WatchEntry* entry = nullptr;
-    // Executable path of the last copy killed (empty when it could not be read);
-    // absent when the worm was gone by the second enumeration.
-    std::optional<std::string> lastPath;
+    // Executable of the last copy killed (an empty path when it could not be
+    // read); absent when the worm was gone by the second enumeration.
+    std::optional<ExecutableFile> lastExecutable;
 };
 
 // One poll tick for `entry`: on a hit, a second enumeration reads each

@@ -4,17 +4,33 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 
+#include "platform/file_identity.h"
+
 namespace quorvex {
+
+// A process's executable as the system names it: its path and, where it can
+// be read through the process itself, which file that path stood for.
+struct ExecutableFile {
+    std::string path;
+    std::optional<FileIdentity> identity;
+};
 
 // One running process as the monitor sees it, valid only inside the visit.
 class ProcessRecord {
 public:
     // Image name: the executable's file name with extension, no directory.
     virtual std::string_view name() const = 0;
-    // Full path of the executable, read only when asked; absent when it cannot be read.
-    virtual std::optional<std::string> executablePath() const = 0;
+    // The executable, read only when asked; absent when its path cannot be read.
+    virtual std::optional<ExecutableFile> executable() const = 0;
+
+    std::optional<std::string> executablePath() const {
+        auto file = executable();
+        if (!file) return std::nullopt;
+        return std::move(file->path);
+    }
 
 protected:
     ~ProcessRecord() = default;

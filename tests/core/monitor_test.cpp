@@ -80,14 +80,16 @@ TEST(PollTick, KillsEveryCopyRightAfterReadingItsPath) {
     RecordingCommands commands;
     table.processes = {{"VolDriver.exe", "/media/a/VolDriver.exe"},
                        {"bash", "/bin/bash"},
-                       {"VOLDRIVER.EXE", "/media/b/VOLDRIVER.EXE"}};
+                       {"VOLDRIVER.EXE", "/media/b/VOLDRIVER.EXE", FileIdentity{3, 77}}};
     std::vector<int> pathsReadAtEachKill;
     commands.onStart = [&](std::string_view) { pathsReadAtEachKill.push_back(table.pathsRead); };
 
     const auto detection = pollTick(kWatchList[6], table, commands);
     ASSERT_TRUE(detection);
     EXPECT_EQ(detection->entry, &kWatchList[6]);
-    EXPECT_EQ(detection->lastPath, "/media/b/VOLDRIVER.EXE");
+    ASSERT_TRUE(detection->lastExecutable);
+    EXPECT_EQ(detection->lastExecutable->path, "/media/b/VOLDRIVER.EXE");
+    EXPECT_EQ(detection->lastExecutable->identity, (FileIdentity{3, 77})) << "the file goes with its path";
     ASSERT_EQ(commands.started.size(), 2u);
     for (const auto& [line, style] : commands.started) {
         EXPECT_EQ(line, "cmd /c taskkill /f /im VolDriver.exe");
@@ -105,7 +107,9 @@ TEST(PollTick, UnreadablePathStillKillsAndGivesEmptyText) {
     const auto detection = pollTick(kWatchList[3], table, commands);
     ASSERT_TRUE(detection);
     EXPECT_EQ(commands.started.size(), 1u);
-    EXPECT_EQ(detection->lastPath, "");
+    ASSERT_TRUE(detection->lastExecutable);
+    EXPECT_EQ(detection->lastExecutable->path, "");
+    EXPECT_FALSE(detection->lastExecutable->identity);
 }
 
 TEST(PollTick, WormGoneByTheSecondEnumerationStillDetectsWithoutKill) {
@@ -117,7 +121,7 @@ TEST(PollTick, WormGoneByTheSecondEnumerationStillDetectsWithoutKill) {
     };
     const auto detection = pollTick(kWatchList[8], table, commands);
     ASSERT_TRUE(detection);
-    EXPECT_FALSE(detection->lastPath.has_value());
+    EXPECT_FALSE(detection->lastExecutable.has_value());
     EXPECT_TRUE(commands.started.empty());
 }
 

@@ -54,12 +54,12 @@ protected:
     }
 
     // Waits until the table names a process `name`: its pid and path.
-    std::optional<std::pair<pid_t, std::optional<std::string>>> awaitProcess(const std::string& name) {
+    std::optional<std::pair<pid_t, std::optional<ExecutableFile>>> awaitProcess(const std::string& name) {
         const auto deadline = std::chrono::steady_clock::now() + 30s;
         while (std::chrono::steady_clock::now() < deadline) {
-            std::optional<std::pair<pid_t, std::optional<std::string>>> found;
+            std::optional<std::pair<pid_t, std::optional<ExecutableFile>>> found;
             table.forEachProcess([&](const ProcProcessRecord& process) {
-                if (process.name() == name) found.emplace(process.pid(), process.executablePath());
+                if (process.name() == name) found.emplace(process.pid(), process.executable());
                 return !found;
             });
             if (found) return found;
@@ -91,14 +91,16 @@ TEST_F(WineHosted, StartedByUnixPathIsSeenKilledAndCleanedUp) {
 
     const auto seen = awaitProcess(name);
     ASSERT_TRUE(seen) << "no process named " << name;
-    EXPECT_EQ(seen->second, worm.string());
+    ASSERT_TRUE(seen->second);
+    EXPECT_EQ(seen->second->path, worm.string());
     EXPECT_TRUE(FindProcess(table, name));
 
     EXPECT_GE(ImageKiller::killByImageName(name), 1);
     EXPECT_TRUE(diedOfSigkill(wine->waitForExit(5s)));
     EXPECT_FALSE(FindProcess(table, name));
 
-    EXPECT_EQ(cleanUp(*seen->second, files), CleanupOutcome::Succeeded);
+    EXPECT_EQ(cleanUp(seen->second->path, seen->second->identity, files), CleanupOutcome::Succeeded)
+        << "the mapped image is the file at its path";
     EXPECT_TRUE(fs::is_directory(fs::symlink_status(worm)));
 }
 
@@ -109,7 +111,8 @@ TEST_F(WineHosted, StartedByWindowsPathIsSeenByItsImageName) {
 
     const auto seen = awaitProcess(name);
     ASSERT_TRUE(seen) << "no process named " << name;
-    EXPECT_EQ(seen->second, worm.string()) << "the Unix path of the mapped image";
+    ASSERT_TRUE(seen->second);
+    EXPECT_EQ(seen->second->path, worm.string()) << "the Unix path of the mapped image";
 
     ImageKiller killer;
     killer.start("cmd /c taskkill /f /im " + name, WindowStyle::MinimizedFocus);

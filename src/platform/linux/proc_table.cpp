@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -130,25 +132,36 @@ std::optional<std::string_view> ProcProcessRecord::readFirstArgument() {
     return proctext::firstArgument({cmdline_, *length}, *length == sizeof cmdline_);
 }
 
-std::optional<std::string> ProcProcessRecord::executablePath() const {
+std::optional<ExecutableFile> ProcProcessRecord::executable() const {
     switch (source_) {
     case NameSource::ExecutableLink:
-        return std::string(proctext::withoutDeletedMark({link_, linkLength_}));
+        return ExecutableFile{std::string(proctext::withoutDeletedMark({link_, linkLength_})),
+                              executableLinkIdentity()};
     case NameSource::WineImage:
-        return wineImagePath();
+        return wineImage();
     case NameSource::CommandName:
         break;
     }
     return std::nullopt;
 }
 
-std::optional<std::string> ProcProcessRecord::wineImagePath() const {
+std::optional<FileIdentity> ProcProcessRecord::executableLinkIdentity() const {
+    // The link leads to the very file the process runs, whatever has become
+    // of its path since.
+    const std::string link = std::string(path_, pathPrefix_) + "exe";
+    struct stat status {};
+    if (::fstatat(procDirectory_, link.c_str(), &status, 0) != 0) return std::nullopt;
+    return FileIdentity{std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)};
+}
+
+std::optional<ExecutableFile> ProcProcessRecord::wineImage() const {
     const std::string path = std::string(path_, pathPrefix_) + "maps";
     const auto maps = readWholeFile(procDirectory_, path.c_str());
     if (!maps) return std::nullopt;
-    const auto image = proctext::wineImagePath(*maps, name_);
+    const auto image = proctext::wineImage(*maps, name_);
     if (!image) return std::nullopt;
-    return std::string(*image);
+    const FileIdentity identity{std::uint64_t(makedev(image->deviceMajor, image->deviceMinor)), image->inode};
+    return ExecutableFile{std::string(image->path), identity};
 }
 
 void ProcProcessTable::forEach(const std::function<bool(const ProcessRecord&)>& visit) const {

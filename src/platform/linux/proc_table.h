@@ -28,8 +28,9 @@ public:
     // program's image name; where the executable cannot be read, the command
     // name (see proctext::nameFromCommand).
     std::string_view name() const override { return name_; }
-    // The executable's path (for a Wine-hosted program, the mapped image's).
-    std::optional<std::string> executablePath() const override;
+    // The executable's path (for a Wine-hosted program, the mapped image's),
+    // with the identity of the file the process runs.
+    std::optional<ExecutableFile> executable() const override;
 
     pid_t pid() const { return pid_; }
 
@@ -47,7 +48,8 @@ private:
     std::optional<std::size_t> readProcessFile(const char* leaf, char* buffer, std::size_t size);
     // argv[0]; nullopt when it is too long to be read whole.
     std::optional<std::string_view> readFirstArgument();
-    std::optional<std::string> wineImagePath() const;
+    std::optional<ExecutableFile> wineImage() const;
+    std::optional<FileIdentity> executableLinkIdentity() const;
 
     int procDirectory_ = -1;
     pid_t pid_ = 0;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <utility>
 
 #include "platform/image_name.h"
 
@@ -34,8 +35,21 @@ bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 // One line of /proc/PID/maps: "start-end perms offset major:minor inode   path".
 struct Mapping {
     bool atFileStart = false;
-    std::string_view path;
+    MappedFile file;
 };
+
+// "MAJOR:MINOR" in hex, as maps shows a device.
+std::optional<std::pair<unsigned, unsigned>> parseDevice(std::string_view device) {
+    const auto major = takeUntil(device, ':');
+    if (!major || major->empty() || device.empty() || !allOf(*major, isHexDigit) || !allOf(device, isHexDigit))
+        return std::nullopt;
+    unsigned numbers[2] = {};
+    for (int i = 0; const std::string_view text : {*major, device}) {
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), numbers[i++], 16);
+        if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    }
+    return std::pair{numbers[0], numbers[1]};
+}
 
 std::optional<Mapping> parseMapping(std::string_view line) {
     const auto range = takeUntil(line, ' ');
@@ -50,11 +64,17 @@ std::optional<Mapping> parseMapping(std::string_view line) {
     if (!start || !allOf(*start, isHexDigit) || !allOf(addresses, isHexDigit)) return std::nullopt;
     if (perms->size() != 4 || !allOf(*offset, isHexDigit) || !allOf(*inode, isDecimalDigit))
         return std::nullopt;
+    const auto deviceNumbers = parseDevice(*device);
+    std::uint64_t inodeNumber = 0;
+    if (!deviceNumbers ||
+        std::from_chars(inode->data(), inode->data() + inode->size(), inodeNumber).ec != std::errc{})
+        return std::nullopt;
 
     const auto pathStart = line.find_first_not_of(' ');
     if (pathStart == std::string_view::npos) return std::nullopt;  // an anonymous mapping
     const bool atFileStart = offset->find_first_not_of('0') == std::string_view::npos;
-    return Mapping{atFileStart, line.substr(pathStart)};
+    return Mapping{atFileStart,
+                   {line.substr(pathStart), deviceNumbers->first, deviceNumbers->second, inodeNumber}};
 }
 
 // A mapped file's path as the kernel shows it, when it can be taken as it
@@ -176,18 +196,25 @@ std::string_view wineImageName(std::string_view argv0) {
     return isTrustworthyName(name) ? name : std::string_view{};
 }
 
-std::optional<std::string_view> wineImagePath(std::string_view maps, std::string_view imageName) {
-    std::optional<std::string_view> anyMapping;
+std::optional<MappedFile> wineImage(std::string_view maps, std::string_view imageName) {
+    std::optional<MappedFile> anyMapping;
     // Lines without their newline were cut and are passed over.
     while (const auto line = takeUntil(maps, '\n')) {
-        const auto mapping = parseMapping(*line);
+        auto mapping = parseMapping(*line);
         if (!mapping) continue;
-        const std::string_view path = withoutDeletedMark(mapping->path);
+        mapping->file.path = withoutDeletedMark(mapping->file.path);
+        const std::string_view path = mapping->file.path;
         if (!equalImageNames(lastComponent(path), imageName) || !isTrustworthyPath(path)) continue;
-        if (mapping->atFileStart) return path;
-        if (!anyMapping) anyMapping = path;
+        if (mapping->atFileStart) return mapping->file;
+        if (!anyMapping) anyMapping = mapping->file;
     }
     return anyMapping;
+}
+
+std::optional<std::string_view> wineImagePath(std::string_view maps, std::string_view imageName) {
+    const auto image = wineImage(maps, imageName);
+    if (!image) return std::nullopt;
+    return image->path;
 }
 
 }  // namespace quorvex::proctext

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -55,6 +56,18 @@ std::string_view nameFromCommand(std::string_view commandName, std::string_view 
 // The Windows image name of a Wine-hosted process: argv[0]'s last component
 // at '/' or '\'. Empty when that is not a trustworthy name.
 std::string_view wineImageName(std::string_view argv0);
+
+// A file mapped into a process, as its maps line tells it.
+struct MappedFile {
+    std::string_view path;
+    unsigned deviceMajor = 0;
+    unsigned deviceMinor = 0;
+    std::uint64_t inode = 0;
+};
+
+// The mapped image `imageName` in the text of a Wine-hosted process's
+// /proc/PID/maps, chosen as wineImagePath below chooses it.
+std::optional<MappedFile> wineImage(std::string_view maps, std::string_view imageName);
 
 // The Unix path of the image `imageName` in the text of a Wine-hosted
 // process's /proc/PID/maps: the mapped file whose last component equals the
