@@ -1,11 +1,10 @@
-// Feeds arbitrary captions to the cleanup with the real POSIX path rule and a
-// file system that only records: a caption that is no complete path must
-// reach no file operation, and a path that does must reach each of them
-// unchanged, in order.
+// Feeds arbitrary captions to the cleanup's path walk on the real file
+// system (it only opens folders to look, and changes nothing): a name is
+// reached only at the end of a complete path whose every component is a
+// plain name, and the cleanup of a file it cannot identify touches nothing.
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <vector>
+#include <string_view>
 
 #include "platform/linux/posix_files.h"
 #include "remedy/cleanup.h"
@@ -14,39 +13,33 @@ namespace {
 
 using namespace quorvex;
 
-class RecordingFiles final : public FileSystem {
-public:
-    std::vector<std::string> calls;
-    bool isAbsolutePath(std::string_view path) const override { return posix_.isAbsolutePath(path); }
-    std::error_code resetAttributes(std::string_view path) override { return record('r', path); }
-    std::error_code deleteFile(std::string_view path) override { return record('d', path); }
-    std::error_code createDirectory(std::string_view path) override { return record('m', path); }
-    bool isDirectory(std::string_view path) const override { return path.size() % 2 == 0; }
-
-private:
-    std::error_code record(char what, std::string_view path) {
-        calls.push_back(what + std::string(path));
-        return std::make_error_code(std::errc::permission_denied);
-    }
-    PosixFileSystem posix_;
-};
-
 void require(bool condition) {
     if (!condition) std::abort();
+}
+
+bool hasOnlyPlainComponents(std::string_view path) {
+    if (!path.starts_with('/') || path.find('\0') != std::string_view::npos) return false;
+    path.remove_prefix(1);
+    for (;;) {
+        const std::size_t slash = path.find('/');
+        const std::string_view component = path.substr(0, slash);
+        if (component.empty() || component == "." || component == "..") return false;
+        if (slash == std::string_view::npos) return true;
+        path.remove_prefix(slash + 1);
+    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view caption(reinterpret_cast<const char*>(data), size);
-    RecordingFiles files;
-    const CleanupOutcome outcome = cleanUp(caption, files);
-    if (!caption.starts_with('/')) {
-        require(files.calls.empty() && outcome == CleanupOutcome::Failed);
-        return 0;
-    }
-    const std::string path(caption);
-    require(files.calls == std::vector<std::string>{'r' + path, 'd' + path, 'm' + path});
-    require((outcome == CleanupOutcome::Succeeded) == (caption.size() % 2 == 0));
+    PosixFileSystem files;
+    std::error_code error;
+    const auto entry = files.reach(caption, error);
+    require(!entry || hasOnlyPlainComponents(caption));
+    require(bool(entry) != bool(error));
+    // No identity was read at detection: whatever stands there stays.
+    if (entry && entry->status() && entry->status()->kind != FileStatus::Kind::Directory)
+        require(cleanUp(caption, std::nullopt, files) == CleanupOutcome::Failed);
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -48,14 +49,22 @@ struct FakeKiller final : CommandStarter {
     }
 };
 
+// Every other cleanup finds a directory already in place and the rest find
+// nothing, so both outcome texts are exercised. Nothing is recorded, so the
+// soak itself does not grow.
 struct ToggleFileSystem final : FileSystem {
-    mutable long cleanups = 0;
+    struct Guarded final : FolderEntry {
+        std::optional<FileStatus> status() const override { return FileStatus{FileStatus::Kind::Directory}; }
+        std::error_code resetAttributes(const FileIdentity&) override { return {}; }
+        std::error_code deleteFile(const FileIdentity&) override { return {}; }
+        std::error_code createDirectory() override { return {}; }
+    };
+    std::atomic<long> cleanups = 0;
     bool isAbsolutePath(std::string_view path) const override { return path.starts_with('/'); }
-    std::error_code resetAttributes(std::string_view) override { return {}; }
-    std::error_code deleteFile(std::string_view) override { return {}; }
-    std::error_code createDirectory(std::string_view) override { return {}; }
-    // Every other cleanup fails, so both outcome texts are exercised.
-    bool isDirectory(std::string_view) const override { return ++cleanups % 2 == 0; }
+    std::unique_ptr<FolderEntry> reach(std::string_view, std::error_code&) override {
+        if (++cleanups % 2) return nullptr;
+        return std::make_unique<Guarded>();
+    }
 };
 
 void report(const char* what, long start, long end) {
@@ -95,7 +104,7 @@ void soakHeadless(long ticks) {
     }
     const long rssEnd = residentKib(getpid());  // before the first output allocates stdio buffers
     std::printf("headless_ticks=%ld kills=%ld cleanups=%ld\n", periods * long(kWatchList.size()),
-                commands.started, files.cleanups);
+                commands.started, files.cleanups.load());
     report("headless", rssStart, rssEnd);
 }
 

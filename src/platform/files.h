@@ -1,11 +1,44 @@
-// The few file operations of the cleanup. None follows a symbolic link and
-// none throws: each returns an error code (empty on success).
+// The few file operations of the cleanup. They act on one name in a folder
+// that was reached from the root without following any link, so nothing can
+// redirect them to another file; none throws: each returns an error code
+// (empty on success).
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
+#include "platform/file_identity.h"
+
 namespace quorvex {
+
+// What stands at a name, looked at without following a link.
+struct FileStatus {
+    enum class Kind { File, Directory, Other };  // Other: a link, a device, a pipe...
+    Kind kind = Kind::Other;
+    FileIdentity identity;
+    std::uint64_t links = 1;  // names the file has
+};
+
+// The last component of a path, in its folder, which stays open (and on
+// Windows cannot be renamed) for as long as this lives.
+class FolderEntry {
+public:
+    virtual ~FolderEntry() = default;
+
+    // Absent when nothing stands at the name.
+    virtual std::optional<FileStatus> status() const = 0;
+    // Clears the attributes that protect the file from deletion (read-only,
+    // hidden, system; on Linux also the immutable and append-only flags),
+    // provided the file at the name is still `expected`.
+    virtual std::error_code resetAttributes(const FileIdentity& expected) = 0;
+    // Removes the name of a file, provided the file at it is still
+    // `expected`; a directory is never removed.
+    virtual std::error_code deleteFile(const FileIdentity& expected) = 0;
+    virtual std::error_code createDirectory() = 0;
+};
 
 class FileSystem {
 public:
@@ -13,14 +46,9 @@ public:
 
     // True for a complete path on this platform (not relative to a current directory).
     virtual bool isAbsolutePath(std::string_view path) const = 0;
-    // Clears the attributes that protect a file from deletion (read-only, hidden,
-    // system; on Linux also the immutable and append-only flags).
-    virtual std::error_code resetAttributes(std::string_view path) = 0;
-    // Deletes the file at `path`; a directory is never deleted.
-    virtual std::error_code deleteFile(std::string_view path) = 0;
-    virtual std::error_code createDirectory(std::string_view path) = 0;
-    // True when a directory (not a link to one) stands at `path`.
-    virtual bool isDirectory(std::string_view path) const = 0;
+    // Reaches the name at the end of a complete path. Fails when a component
+    // before it is a link (on Windows, any reparse point) or no folder.
+    virtual std::unique_ptr<FolderEntry> reach(std::string_view path, std::error_code& error) = 0;
 };
 
 }  // namespace quorvex

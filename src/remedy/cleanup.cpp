@@ -2,16 +2,37 @@
 
 namespace quorvex {
 
-CleanupOutcome cleanUp(std::string_view path, FileSystem& files) {
+namespace {
+
+bool isDirectory(const std::optional<FileStatus>& status) {
+    return status && status->kind == FileStatus::Kind::Directory;
+}
+
+bool isTheWorm(const std::optional<FileStatus>& status, const std::optional<FileIdentity>& worm) {
+    return worm && status && status->kind == FileStatus::Kind::File && status->identity == *worm;
+}
+
+}  // namespace
+
+CleanupOutcome cleanUp(std::string_view path, const std::optional<FileIdentity>& worm, FileSystem& files) {
     if (!files.isAbsolutePath(path)) return CleanupOutcome::Failed;
+    std::error_code unreachable;
+    const auto entry = files.reach(path, unreachable);
+    if (!entry) return CleanupOutcome::Failed;
 
-    // Each step's failure is expected in some cases (file already gone, a guard
-    // directory from an earlier cleanup) and must not stop the next one.
-    (void)files.resetAttributes(path);
-    (void)files.deleteFile(path);
-    (void)files.createDirectory(path);
+    const auto before = entry->status();
+    if (isDirectory(before)) return CleanupOutcome::Succeeded;
+    if (!isTheWorm(before, worm)) return CleanupOutcome::Failed;
 
-    return files.isDirectory(path) ? CleanupOutcome::Succeeded : CleanupOutcome::Failed;
+    // The attributes belong to the file, not to this name: with other names
+    // they would be lost for all of them, so only the name goes then.
+    if (before->links == 1) (void)entry->resetAttributes(*worm);
+    // Each step's failure is expected in some cases (a file still in use, an
+    // immutable file with other names) and must not stop the next one.
+    (void)entry->deleteFile(*worm);
+    (void)entry->createDirectory();
+
+    return isDirectory(entry->status()) ? CleanupOutcome::Succeeded : CleanupOutcome::Failed;
 }
 
 }  // namespace quorvex

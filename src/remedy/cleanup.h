@@ -2,8 +2,10 @@
 // its place, so that the file cannot be created there again.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
+#include "platform/file_identity.h"
 #include "platform/files.h"
 
 namespace quorvex {
@@ -13,11 +15,15 @@ inline constexpr std::string_view kCleanupFailedText = "病毒清除失败！";
 
 enum class CleanupOutcome { Succeeded, Failed };
 
-// Resets the file's attributes, deletes it and creates a directory at `path`,
-// going on past each step's failure. Only a complete path is acted on: any
-// other text (an empty caption, an earlier outcome text) touches nothing.
-// Succeeds when a directory stands at the path afterwards.
-CleanupOutcome cleanUp(std::string_view path, FileSystem& files);
+// Resets the attributes of the worm's file at `path`, deletes it and creates
+// a directory in its place, going on past each step's failure. It acts only
+// on the file the system named when the worm was detected: `worm` must be
+// the file found at the complete path, reached without following any link;
+// anything else (another file, a link, an empty caption, an earlier outcome
+// text, a worm whose file could not be identified) touches nothing. A
+// directory already in place is left as it is. Succeeds when a directory
+// stands at the path afterwards.
+CleanupOutcome cleanUp(std::string_view path, const std::optional<FileIdentity>& worm, FileSystem& files);
 
 constexpr std::string_view outcomeText(CleanupOutcome outcome) {
     return outcome == CleanupOutcome::Succeeded ? kCleanupSucceededText : kCleanupFailedText;

@@ -6,27 +6,66 @@
 namespace quorvex::test {
 namespace {
 
-TEST(Cleanup, RunsTheThreeStepsInOrderPastFailures) {
-    RecordingFileSystem files;  // every step fails
-    files.directoryAfterCleanup = true;
-    EXPECT_EQ(cleanUp("/media/u/winsvcs.exe", files), CleanupOutcome::Succeeded);
-    EXPECT_EQ(files.calls, (std::vector<std::string>{
-                               "reset /media/u/winsvcs.exe", "delete /media/u/winsvcs.exe",
-                               "mkdir /media/u/winsvcs.exe", "isdir /media/u/winsvcs.exe"}));
+using Kind = FileStatus::Kind;
+
+constexpr std::string_view kPath = "/media/u/winsvcs.exe";
+constexpr FileIdentity kWorm{8, 1001};
+constexpr FileIdentity kOther{8, 2002};
+
+struct Case {
+    const char* what;
+    std::optional<FileStatus> atPath;       // what stands at the path
+    std::optional<FileIdentity> wormFile;   // which file the path stood for at detection
+    bool behindLink = false;
+    bool inUse = false;
+    CleanupOutcome outcome;
+    std::vector<std::string> calls;         // what was changed, in order
+};
+
+std::vector<std::string> steps(std::initializer_list<const char*> names) {
+    std::vector<std::string> calls;
+    for (const char* name : names) calls.push_back(std::string(name) + " " + std::string(kPath));
+    return calls;
 }
 
-TEST(Cleanup, FailsWhenNoDirectoryStandsAtThePath) {
-    RecordingFileSystem files;
-    files.directoryAfterCleanup = false;
-    EXPECT_EQ(cleanUp("/media/u/winsvcs.exe", files), CleanupOutcome::Failed);
+TEST(Cleanup, ActsOnlyOnTheWormsOwnFile) {
+    const Case cases[] = {
+        {"the worm's file", FileStatus{Kind::File, kWorm, 1}, kWorm, false, false, CleanupOutcome::Succeeded,
+         steps({"reset", "delete", "mkdir"})},
+        {"a worm file with another name keeps its attributes", FileStatus{Kind::File, kWorm, 2}, kWorm, false,
+         false, CleanupOutcome::Succeeded, steps({"delete", "mkdir"})},
+        {"a worm file still in use", FileStatus{Kind::File, kWorm, 1}, kWorm, false, true,
+         CleanupOutcome::Failed, steps({"reset", "delete", "mkdir"})},
+        {"another file at the path", FileStatus{Kind::File, kOther, 1}, kWorm, false, false,
+         CleanupOutcome::Failed, {}},
+        {"a link at the path", FileStatus{Kind::Other, kWorm, 1}, kWorm, false, false, CleanupOutcome::Failed, {}},
+        {"a worm whose file could not be identified", FileStatus{Kind::File, kWorm, 1}, std::nullopt, false,
+         false, CleanupOutcome::Failed, {}},
+        {"a link among the folders", FileStatus{Kind::File, kWorm, 1}, kWorm, true, false,
+         CleanupOutcome::Failed, {}},
+        {"nothing at the path", std::nullopt, kWorm, false, false, CleanupOutcome::Failed, {}},
+        {"a directory from an earlier cleanup", FileStatus{Kind::Directory, kOther, 1}, kWorm, false, false,
+         CleanupOutcome::Succeeded, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeFileSystem files;
+        if (c.atPath) files.disk.emplace(kPath, *c.atPath);
+        if (c.behindLink) files.behindLinks.emplace(kPath);
+        if (c.inUse) files.inUse.emplace(kPath);
+        EXPECT_EQ(cleanUp(kPath, c.wormFile, files), c.outcome);
+        EXPECT_EQ(files.calls(), c.calls);
+    }
 }
 
 TEST(Cleanup, TextThatIsNoCompletePathTouchesNothing) {
     for (std::string_view caption : {std::string_view{}, kCleanupSucceededText, kCleanupFailedText,
                                      std::string_view{"winsvcs.exe"}, std::string_view{"./x.exe"}}) {
-        RecordingFileSystem files;
-        EXPECT_EQ(cleanUp(caption, files), CleanupOutcome::Failed) << caption;
-        EXPECT_TRUE(files.calls.empty()) << caption;
+        FakeFileSystem files;
+        int reached = 0;
+        files.onReach = [&] { ++reached; };
+        EXPECT_EQ(cleanUp(caption, kWorm, files), CleanupOutcome::Failed) << caption;
+        EXPECT_EQ(reached, 0) << caption;
     }
 }
 

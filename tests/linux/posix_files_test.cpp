@@ -6,12 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
+#include <thread>
 
 #include "platform/linux/file_descriptor.h"
 #include "platform/linux/posix_files.h"
+#include "platform/linux/proc_table.h"
 #include "real_processes.h"
 #include "remedy/cleanup.h"
 
@@ -62,8 +66,24 @@ private:
     int error_ = 0;
 };
 
+// The file the kernel names at `path` now, as a detection would record it.
+std::optional<FileIdentity> identityOf(const fs::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
+    return FileIdentity{std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)};
+}
+
+int inodeFlags(const fs::path& path) {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    int flags = 0;
+    return file && ::ioctl(file.get(), FS_IOC_GETFLAGS, &flags) == 0 ? flags : -1;
+}
+
 class CleanupOnDisk : public ::testing::Test {
 protected:
+    // The cleanup of the worm detected at `path` while its file stood there.
+    CleanupOutcome cleanUpDetected(const fs::path& path) { return cleanUp(path.string(), identityOf(path), files); }
+
     TempFolder folder;
     PosixFileSystem files;
     const fs::path worm = folder / "WinSvcs.exe";
@@ -73,7 +93,7 @@ protected:
 
 TEST_F(CleanupOnDisk, ReadOnlyWormFileBecomesADirectory) {
     writeFile(worm, "MZ worm", fs::perms::owner_read | fs::perms::group_read);
-    EXPECT_EQ(cleanUp(worm.string(), files), CleanupOutcome::Succeeded);
+    EXPECT_EQ(cleanUpDetected(worm), CleanupOutcome::Succeeded);
     EXPECT_TRUE(isRealDirectory(worm));
     EXPECT_TRUE(fs::is_empty(worm));
 }
@@ -85,56 +105,154 @@ TEST_F(CleanupOnDisk, ImmutableAndAppendOnlyWormFileBecomesADirectory) {
     std::error_code refused;
     ASSERT_FALSE(fs::remove(worm, refused)) << "the flags protect it";
 
-    EXPECT_EQ(cleanUp(worm.string(), files), CleanupOutcome::Succeeded);
-    EXPECT_TRUE(isRealDirectory(worm));
-}
-
-TEST_F(CleanupOnDisk, MissingWormFileStillGetsTheDirectory) {
-    EXPECT_EQ(cleanUp(worm.string(), files), CleanupOutcome::Succeeded);
+    EXPECT_EQ(cleanUpDetected(worm), CleanupOutcome::Succeeded);
     EXPECT_TRUE(isRealDirectory(worm));
 }
 
 TEST_F(CleanupOnDisk, DirectoryFromAnEarlierCleanupStaysWithItsContents) {
+    writeFile(worm, "MZ worm", fs::perms::owner_all);
+    const auto detected = identityOf(worm);
+    ASSERT_EQ(cleanUp(worm.string(), detected, files), CleanupOutcome::Succeeded);
     fs::create_directories(worm / "inner");
     writeFile(worm / "note.txt", "kept", fs::perms::owner_all);
-    EXPECT_EQ(cleanUp(worm.string(), files), CleanupOutcome::Succeeded);
+
+    EXPECT_EQ(cleanUp(worm.string(), detected, files), CleanupOutcome::Succeeded);
     EXPECT_EQ(readFile(worm / "note.txt"), "kept");
     EXPECT_TRUE(isRealDirectory(worm / "inner"));
-    // Deleting "the file" at a directory, empty or not, fails.
-    EXPECT_TRUE(files.deleteFile((worm / "inner").string()));
-    EXPECT_TRUE(isRealDirectory(worm / "inner"));
-}
-
-TEST_F(CleanupOnDisk, LinkIsReplacedAndItsTargetKeepsBytesAndMode) {
-    const TempFolder elsewhere;
-    const fs::path target = elsewhere / "system.dll";
-    const fs::perms mode = fs::perms::owner_read | fs::perms::group_read;
-    writeFile(target, "precious bytes", mode);
-    fs::create_directory(elsewhere / "documents");
-    writeFile(elsewhere / "documents" / "a.txt", "letter", fs::perms::owner_all);
-    fs::create_symlink(target, worm);
-    fs::create_directory_symlink(elsewhere / "documents", folder / "DriveMgr.exe");
-
-    EXPECT_EQ(cleanUp(worm.string(), files), CleanupOutcome::Succeeded);
-    EXPECT_TRUE(isRealDirectory(worm));
-    EXPECT_EQ(readFile(target), "precious bytes");
-    EXPECT_EQ(fs::status(target).permissions(), mode);
-
-    // A link to a directory is not a directory standing at the path.
-    EXPECT_EQ(cleanUp((folder / "DriveMgr.exe").string(), files), CleanupOutcome::Succeeded);
-    EXPECT_TRUE(isRealDirectory(folder / "DriveMgr.exe"));
-    EXPECT_EQ(readFile(elsewhere / "documents" / "a.txt"), "letter");
 }
 
 TEST_F(CleanupOnDisk, HostilePathIsTakenLiterally) {
     fs::create_directory(folder / "-rf 'U盘' \"目录\"");
     const fs::path hostile = folder / "-rf 'U盘' \"目录\"" / "-n \"病毒\" 'x' $(true).exe";
     writeFile(hostile, "MZ", fs::perms::owner_read);
-    EXPECT_EQ(cleanUp(hostile.string(), files), CleanupOutcome::Succeeded);
+    EXPECT_EQ(cleanUpDetected(hostile), CleanupOutcome::Succeeded);
     EXPECT_TRUE(isRealDirectory(hostile));
 }
 
-// --- Failed: a file still stands at the path, or there was no path at all.
+// A folder name in GBK, as archives from Windows and old sticks bring them,
+// is no UTF-8; a display shows each stray byte as U+FFFD.
+TEST_F(CleanupOnDisk, FolderNameThatIsNoUtf8IsCleanedAtItsExactBytes) {
+    const std::string gbk = "\xD0\xC2\xBD\xA8";  // "新建" in GBK
+    const std::string replacement = "\xEF\xBF\xBD";
+    fs::create_directory(folder.path() / gbk);
+    fs::create_directory(folder.path() / (replacement + replacement + replacement + replacement));
+    const fs::path real = folder.path() / gbk / "winsvcs.exe";
+    const fs::path lookAlike = folder.path() / (replacement + replacement + replacement + replacement) / "winsvcs.exe";
+    writeFile(real, "MZ worm", fs::perms::owner_all);
+    writeFile(lookAlike, "victim", fs::perms::owner_all);
+
+    EXPECT_EQ(cleanUpDetected(real), CleanupOutcome::Succeeded);
+    EXPECT_TRUE(isRealDirectory(real));
+    EXPECT_EQ(readFile(lookAlike), "victim");
+}
+
+// A file with other names keeps its protection: only this name goes.
+TEST_F(CleanupOnDisk, HardLinkedFileKeepsItsFlagsAndMode) {
+    const fs::path log = folder / "system.log";
+    writeFile(log, "precious", fs::perms::owner_read | fs::perms::group_read);
+    fs::create_hard_link(log, worm);
+    EXPECT_EQ(cleanUpDetected(worm), CleanupOutcome::Succeeded);
+    EXPECT_TRUE(isRealDirectory(worm));
+    EXPECT_EQ(fs::status(log).permissions(), fs::perms::owner_read | fs::perms::group_read);
+
+    for (const int flag : {FS_IMMUTABLE_FL, FS_APPEND_FL}) {
+        SCOPED_TRACE(flag);
+        const fs::path name = folder / ("linked-" + std::to_string(flag) + ".exe");
+        fs::create_hard_link(log, name);
+        const InodeFlags locked(log, flag);
+        if (!locked.set()) GTEST_SKIP() << "cannot set inode flags here: " << locked.refusal();
+        EXPECT_EQ(cleanUpDetected(name), CleanupOutcome::Failed) << "the flag forbids removing any name";
+        EXPECT_EQ(inodeFlags(log) & flag, flag);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
+    }
+}
+
+// --- Failed: whatever stands at the path is not the worm's file, so it stays.
+
+TEST_F(CleanupOnDisk, WhatIsNotTheWormsFileIsLeftAlone) {
+    const TempFolder elsewhere;
+    const fs::path target = elsewhere / "system.dll";
+    writeFile(target, "precious bytes", fs::perms::owner_read | fs::perms::group_read);
+    writeFile(worm, "MZ worm", fs::perms::owner_all);
+    const auto detected = identityOf(worm);
+
+    struct Case {
+        const char* what;
+        std::function<void()> replaceTheWorm;
+    };
+    const Case cases[] = {
+        {"nothing", [&] {}},
+        {"another file", [&] { writeFile(worm, "someone's program", fs::perms::owner_read); }},
+        {"a link to the worm's own file", [&] { fs::create_symlink(folder / "kept.exe", worm); }},
+        {"a link elsewhere", [&] { fs::create_symlink(target, worm); }},
+        {"a pipe", [&] { ASSERT_EQ(::mkfifo(worm.c_str(), 0644), 0); }},
+    };
+    fs::rename(worm, folder / "kept.exe");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.replaceTheWorm();
+        const auto before = fs::symlink_status(worm).type();
+        EXPECT_EQ(cleanUp(worm.string(), detected, files), CleanupOutcome::Failed);
+        EXPECT_EQ(fs::symlink_status(worm).type(), before);
+        fs::remove(worm);
+    }
+    EXPECT_EQ(readFile(folder / "kept.exe"), "MZ worm");
+    EXPECT_EQ(readFile(target), "precious bytes");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::group_read);
+}
+
+// A worm can swap a folder on the way for a link between the detection and
+// the click; the cleanup then touches nothing, even where the link leads back
+// to the worm's own file.
+TEST_F(CleanupOnDisk, LinkAmongTheFoldersTouchesNothing) {
+    const fs::path drive = folder / "drive";
+    const fs::path victims = folder / "victims";
+    fs::create_directory(drive);
+    fs::create_directory(victims);
+    const fs::path file = drive / "WinSvcs.exe";
+    writeFile(file, "MZ worm", fs::perms::owner_all);
+    writeFile(victims / "WinSvcs.exe", "victim", fs::perms::owner_read);
+    const auto detected = identityOf(file);
+
+    fs::rename(drive, folder / "moved");
+    fs::create_directory_symlink(victims, drive);
+    EXPECT_EQ(cleanUp(file.string(), detected, files), CleanupOutcome::Failed);
+    EXPECT_EQ(readFile(victims / "WinSvcs.exe"), "victim");
+
+    fs::remove(drive);
+    fs::create_directory_symlink(folder / "moved", drive);
+    EXPECT_EQ(cleanUp(file.string(), detected, files), CleanupOutcome::Failed);
+    EXPECT_EQ(readFile(folder / "moved" / "WinSvcs.exe"), "MZ worm");
+    EXPECT_TRUE(fs::is_symlink(drive));
+}
+
+// A worm in a mount namespace of its own (a container, a sandboxed
+// application) is named by a path that means another file in ours.
+TEST_F(CleanupOnDisk, WormInAnotherMountNamespaceLeavesTheLookAlikeHere) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a private mount needs root";
+    const fs::path drive = folder / "drive";
+    fs::create_directory(drive);
+    const std::string name = uniqueImageName("winsvcs");
+    writeFile(drive / name, "look-alike", fs::perms::owner_all);
+    const std::string script = "mount -t tmpfs none \"$1\" && cp /bin/sleep \"$1/$2\" && exec \"$1/$2\" 600";
+    Child worm("/usr/bin/unshare", {"-m", "--propagation", "private", "sh", "-c", script, "sh", drive.string(), name});
+
+    std::optional<ExecutableFile> seen;
+    const ProcProcessTable table;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         !seen && worm.running() && std::chrono::steady_clock::now() < deadline;) {
+        table.visitProcess(worm.pid(), [&](const ProcProcessRecord& process) {
+            if (process.name() == name) seen = process.executable();
+        });
+        if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(seen) << "the worm did not start in its own namespace";
+    ASSERT_EQ(seen->path, (drive / name).string());
+    ASSERT_TRUE(seen->identity);
+
+    EXPECT_EQ(cleanUp(seen->path, seen->identity, files), CleanupOutcome::Failed);
+    EXPECT_EQ(readFile(drive / name), "look-alike");
+}
 
 TEST_F(CleanupOnDisk, UnwritableParentLeavesTheFileAndFails) {
     const fs::path drive = folder / "drive";
@@ -150,7 +268,7 @@ TEST_F(CleanupOnDisk, UnwritableParentLeavesTheFileAndFails) {
         fs::permissions(drive, fs::perms::owner_read | fs::perms::owner_exec);
     }
 
-    EXPECT_EQ(cleanUp(locked.string(), files), CleanupOutcome::Failed);
+    EXPECT_EQ(cleanUpDetected(locked), CleanupOutcome::Failed);
     immutable.reset();
     fs::permissions(drive, fs::perms::owner_all);
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(locked)));
@@ -183,35 +301,37 @@ TEST_F(CleanupOnDisk, TextThatIsNoPathChangesNothing) {
     for (std::string_view caption : {std::string_view{}, kCleanupSucceededText, kCleanupFailedText,
                                      std::string_view{"winsvcs.exe"}, std::string_view{"sub/x.exe"},
                                      std::string_view{"./病毒清除成功！"}}) {
-        EXPECT_EQ(cleanUp(caption, files), CleanupOutcome::Failed) << caption;
+        EXPECT_EQ(cleanUp(caption, identityOf("winsvcs.exe"), files), CleanupOutcome::Failed) << caption;
         EXPECT_EQ(listing("."), before) << caption;
     }
 }
 
-// --- The operations on their own.
+// --- The walk and the steps on their own.
 
-TEST_F(CleanupOnDisk, PathWithANulIsRefusedNotCut) {
+TEST_F(CleanupOnDisk, OnlyPlainComponentsAreWalked) {
     writeFile(worm, "MZ", fs::perms::owner_all);
-    const std::string cut = worm.string() + std::string(1, '\0') + "tail";
-    EXPECT_EQ(files.resetAttributes(cut), std::errc::invalid_argument);
-    EXPECT_EQ(files.deleteFile(cut), std::errc::invalid_argument);
-    EXPECT_EQ(files.createDirectory(cut), std::errc::invalid_argument);
-    EXPECT_FALSE(files.isDirectory(cut));
-    EXPECT_EQ(readFile(worm), "MZ");
-}
-
-TEST_F(CleanupOnDisk, ResetRefusesWhatIsNoRegularFileWithoutOpeningIt) {
-    ASSERT_EQ(::mkfifo(worm.c_str(), 0644), 0);
-    EXPECT_EQ(files.resetAttributes(worm.string()), std::errc::operation_not_supported);
-    fs::remove(worm);
-    fs::create_directory(worm);
-    EXPECT_EQ(files.resetAttributes(worm.string()), std::errc::is_a_directory);
-    EXPECT_EQ(files.resetAttributes((folder / "missing.exe").string()), std::errc::no_such_file_or_directory);
+    const std::string path = worm.string();
+    const std::string parent = folder.path().string();
+    for (const std::string& refused :
+         {path + std::string(1, '\0') + "tail", parent + "/./WinSvcs.exe", parent + "/../" +
+          folder.path().filename().string() + "/WinSvcs.exe", parent + "//WinSvcs.exe", parent + "/", std::string("/")}) {
+        std::error_code error;
+        EXPECT_FALSE(files.reach(refused, error)) << refused;
+        EXPECT_EQ(error, std::errc::invalid_argument) << refused;
+    }
+    std::error_code error;
+    const auto entry = files.reach(path, error);
+    ASSERT_TRUE(entry) << error.message();
+    EXPECT_EQ(entry->status()->identity, identityOf(worm));
 }
 
 TEST_F(CleanupOnDisk, ResetMakesTheFileOwnerWritableAndKeepsTheRestOfItsMode) {
     writeFile(worm, "MZ", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_exec);
-    EXPECT_FALSE(files.resetAttributes(worm.string()));
+    std::error_code error;
+    const auto entry = files.reach(worm.string(), error);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->resetAttributes(FileIdentity{1, 2}), std::errc::operation_not_permitted) << "not that file";
+    EXPECT_FALSE(entry->resetAttributes(*identityOf(worm)));
     EXPECT_EQ(fs::status(worm).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_exec);
 }

@@ -3,6 +3,10 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <optional>
 #include <string>
 #include <utility>
@@ -17,6 +21,7 @@ namespace quorvex::test {
 struct FakeProcess {
     std::string name;
     std::optional<std::string> path;
+    std::optional<FileIdentity> identity;
 };
 
 class FakeProcessTable final : public ProcessTable {
@@ -48,9 +53,10 @@ private:
     public:
         Record(const FakeProcess& process, int& pathsRead) : process_(process), pathsRead_(pathsRead) {}
         std::string_view name() const override { return process_.name; }
-        std::optional<std::string> executablePath() const override {
+        std::optional<ExecutableFile> executable() const override {
             ++pathsRead_;
-            return process_.path;
+            if (!process_.path) return std::nullopt;
+            return ExecutableFile{*process_.path, process_.identity};
         }
 
     private:
@@ -71,28 +77,77 @@ public:
     }
 };
 
-// Records every call and answers from a table a test sets up.
-class RecordingFileSystem final : public FileSystem {
+// A file system in memory: what stands at each complete path, with every
+// call that changes it recorded as "reset PATH", "delete PATH" or "mkdir PATH".
+class FakeFileSystem final : public FileSystem {
 public:
-    mutable std::vector<std::string> calls;
-    bool directoryAfterCleanup = true;
+    std::map<std::string, FileStatus, std::less<>> disk;
+    // Paths with a link among their folders: they cannot be reached.
+    std::set<std::string, std::less<>> behindLinks;
+    // Files in use: they cannot be deleted.
+    std::set<std::string, std::less<>> inUse;
+    // Runs as a cleanup reaches its path (on the cleanup's thread).
+    std::function<void()> onReach;
 
-    bool isAbsolutePath(std::string_view path) const override {
-        return !path.empty() && path.front() == '/';
+    std::vector<std::string> calls() const {
+        const std::lock_guard lock(mutex_);
+        return calls_;
     }
-    std::error_code resetAttributes(std::string_view path) override { return record("reset", path); }
-    std::error_code deleteFile(std::string_view path) override { return record("delete", path); }
-    std::error_code createDirectory(std::string_view path) override { return record("mkdir", path); }
-    bool isDirectory(std::string_view path) const override {
-        calls.push_back("isdir " + std::string(path));
-        return directoryAfterCleanup;
+
+    bool isAbsolutePath(std::string_view path) const override { return path.starts_with('/'); }
+    std::unique_ptr<FolderEntry> reach(std::string_view path, std::error_code& error) override {
+        if (onReach) onReach();
+        if (behindLinks.contains(path)) {
+            error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+            return nullptr;
+        }
+        return std::make_unique<Entry>(*this, std::string(path));
     }
 
 private:
-    std::error_code record(const char* what, std::string_view path) {
-        calls.push_back(std::string(what) + " " + std::string(path));
-        return std::make_error_code(std::errc::permission_denied);
+    class Entry final : public FolderEntry {
+    public:
+        Entry(FakeFileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
+        std::optional<FileStatus> status() const override {
+            const auto found = files_.disk.find(path_);
+            if (found == files_.disk.end()) return std::nullopt;
+            return found->second;
+        }
+        std::error_code resetAttributes(const FileIdentity& expected) override {
+            files_.record("reset", path_);
+            return isStill(expected) ? std::error_code{} : denied();
+        }
+        std::error_code deleteFile(const FileIdentity& expected) override {
+            files_.record("delete", path_);
+            if (!isStill(expected) || files_.inUse.contains(path_)) return denied();
+            files_.disk.erase(path_);
+            return {};
+        }
+        std::error_code createDirectory() override {
+            files_.record("mkdir", path_);
+            if (!files_.disk.try_emplace(path_, FileStatus{FileStatus::Kind::Directory}).second)
+                return std::make_error_code(std::errc::file_exists);
+            return {};
+        }
+
+    private:
+        bool isStill(const FileIdentity& expected) const {
+            const auto now = status();
+            return now && now->kind == FileStatus::Kind::File && now->identity == expected;
+        }
+        static std::error_code denied() { return std::make_error_code(std::errc::permission_denied); }
+
+        FakeFileSystem& files_;
+        std::string path_;
+    };
+
+    void record(const char* what, std::string_view path) {
+        const std::lock_guard lock(mutex_);
+        calls_.push_back(std::string(what) + " " + std::string(path));
     }
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
 };
 
 }  // namespace quorvex::test

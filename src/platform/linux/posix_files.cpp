@@ -1,16 +1,10 @@
 #include "platform/linux/posix_files.h"
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <linux/magic.h>
-#include <linux/msdos_fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <optional>
 #include <string>
 
 #include "platform/linux/file_descriptor.h"
@@ -21,96 +15,90 @@ namespace {
 
 std::error_code lastError() { return {errno, std::system_category()}; }
 
-// The path as the kernel takes it; nullopt when it holds a NUL, which would
-// silently cut it short.
-std::optional<std::string> kernelPath(std::string_view path) {
-    if (path.find('\0') != std::string_view::npos) return std::nullopt;
-    return std::string(path);
+// A component the kernel names in an executable's path; anything else (a
+// step back, an empty or cut name) is not walked.
+bool isPlainComponent(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('\0') == std::string_view::npos;
 }
 
-const std::error_code kNotAPath = std::make_error_code(std::errc::invalid_argument);
-
-// Clears `protecting` in a set of file attributes read and written by the
-// ioctl requests `get` and `set` (the kernel reads and writes the type given).
-template <typename Bits>
-std::error_code clearAttributeBits(int fd, unsigned long get, unsigned long set, Bits protecting) {
-    Bits bits = 0;
-    if (::ioctl(fd, get, &bits) != 0) return lastError();
-    if ((bits & protecting) == 0) return {};
-    bits &= Bits(~protecting);
-    return ::ioctl(fd, set, &bits) == 0 ? std::error_code{} : lastError();
+// The folder `name` inside `folder`; a symbolic link there fails with ELOOP
+// or ENOTDIR, whatever it points to.
+FileDescriptor openSubfolder(int folder, const std::string& name) {
+    return FileDescriptor(::openat(folder, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-// Clears the inode flags that forbid deleting or rewriting the file; a file
-// system without such flags has nothing to clear.
-std::error_code clearInodeFlags(int fd) {
-    const std::error_code error =
-        clearAttributeBits<int>(fd, FS_IOC_GETFLAGS, FS_IOC_SETFLAGS, FS_IMMUTABLE_FL | FS_APPEND_FL);
-    const bool unsupported = error == std::errc::inappropriate_io_control_operation ||
-                             error == std::errc::operation_not_supported || error == std::errc::invalid_argument;
-    return unsupported ? std::error_code{} : error;
-}
+class PosixFolderEntry final : public FolderEntry {
+public:
+    PosixFolderEntry(FileDescriptor folder, std::string name, ProtectionCalls& calls)
+        : folder_(std::move(folder)), name_(std::move(name)), calls_(calls) {}
 
-// Clears the DOS attributes of a file on a FAT file system.
-std::error_code clearFatAttributes(int fd) {
-    struct statfs fileSystem {};
-    if (::fstatfs(fd, &fileSystem) != 0) return lastError();
-    if (fileSystem.f_type != MSDOS_SUPER_MAGIC) return {};
-    return clearAttributeBits<__u32>(fd, FAT_IOCTL_GET_ATTRIBUTES, FAT_IOCTL_SET_ATTRIBUTES,
-                                     ATTR_RO | ATTR_HIDDEN | ATTR_SYS);
-}
+    std::optional<FileStatus> status() const override {
+        struct stat status {};
+        if (::fstatat(folder_.get(), name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+        return describe(status);
+    }
 
-std::error_code makeOwnerWritable(int fd) {
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) return lastError();
-    if (status.st_mode & S_IWUSR) return {};
-    return ::fchmod(fd, (status.st_mode & 07777) | S_IWUSR) == 0 ? std::error_code{} : lastError();
-}
+    std::error_code resetAttributes(const FileIdentity& expected) override {
+        // O_NONBLOCK: should a pipe have taken the name meanwhile, the open
+        // must not wait for a writer; it is refused below.
+        const FileDescriptor file(::openat(folder_.get(), name_.c_str(),
+                                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!file) return lastError();
+        struct stat status {};
+        if (::fstat(file.get(), &status) != 0) return lastError();
+        const FileStatus opened = describe(status);
+        if (opened.kind != FileStatus::Kind::File || opened.identity != expected)
+            return std::make_error_code(std::errc::operation_not_permitted);
+        return clearProtection(file.get(), status.st_mode, calls_);
+    }
+
+    std::error_code deleteFile(const FileIdentity& expected) override {
+        // A name cannot be unlinked by what it names: the look just before
+        // leaves a window only for whoever may rename within this folder.
+        const auto now = status();
+        if (!now || now->identity != expected) return std::make_error_code(std::errc::operation_not_permitted);
+        return ::unlinkat(folder_.get(), name_.c_str(), 0) == 0 ? std::error_code{} : lastError();
+    }
+
+    std::error_code createDirectory() override {
+        return ::mkdirat(folder_.get(), name_.c_str(), 0777) == 0 ? std::error_code{} : lastError();
+    }
+
+private:
+    static FileStatus describe(const struct stat& status) {
+        const FileStatus::Kind kind = S_ISREG(status.st_mode)   ? FileStatus::Kind::File
+                                      : S_ISDIR(status.st_mode) ? FileStatus::Kind::Directory
+                                                                : FileStatus::Kind::Other;
+        return {kind, {std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)}, std::uint64_t(status.st_nlink)};
+    }
+
+    FileDescriptor folder_;
+    std::string name_;
+    ProtectionCalls& calls_;
+};
 
 }  // namespace
 
 bool PosixFileSystem::isAbsolutePath(std::string_view path) const { return path.starts_with('/'); }
 
-std::error_code PosixFileSystem::resetAttributes(std::string_view path) {
-    const auto target = kernelPath(path);
-    if (!target) return kNotAPath;
-    // Looking first keeps us from opening a device or a FIFO at all.
-    struct stat status {};
-    if (::lstat(target->c_str(), &status) != 0) return lastError();
-    if (S_ISLNK(status.st_mode)) return {};
-    if (!S_ISREG(status.st_mode))
-        return std::make_error_code(S_ISDIR(status.st_mode) ? std::errc::is_a_directory
-                                                            : std::errc::operation_not_supported);
-
-    const FileDescriptor file(
-        ::open(target->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!file) return errno == ELOOP ? std::error_code{} : lastError();  // became a link meanwhile
-    if (::fstat(file.get(), &status) != 0) return lastError();
-    if (!S_ISREG(status.st_mode)) return std::make_error_code(std::errc::operation_not_supported);
-
-    // The inode flags go first: an immutable file refuses every other change.
-    std::error_code first = clearInodeFlags(file.get());
-    for (const std::error_code step : {clearFatAttributes(file.get()), makeOwnerWritable(file.get())})
-        if (!first) first = step;
-    return first;
-}
-
-std::error_code PosixFileSystem::deleteFile(std::string_view path) {
-    const auto target = kernelPath(path);
-    if (!target) return kNotAPath;
-    return ::unlinkat(AT_FDCWD, target->c_str(), 0) == 0 ? std::error_code{} : lastError();
-}
-
-std::error_code PosixFileSystem::createDirectory(std::string_view path) {
-    const auto target = kernelPath(path);
-    if (!target) return kNotAPath;
-    return ::mkdir(target->c_str(), 0777) == 0 ? std::error_code{} : lastError();
-}
-
-bool PosixFileSystem::isDirectory(std::string_view path) const {
-    const auto target = kernelPath(path);
-    struct stat status {};
-    return target && ::lstat(target->c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+std::unique_ptr<FolderEntry> PosixFileSystem::reach(std::string_view path, std::error_code& error) {
+    const auto refuse = [&error](int number) -> std::unique_ptr<FolderEntry> {
+        error = {number, std::system_category()};
+        return nullptr;
+    };
+    if (!isAbsolutePath(path)) return refuse(EINVAL);
+    FileDescriptor folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) return refuse(errno);
+    std::string_view rest = path.substr(1);
+    for (std::size_t slash; (slash = rest.find('/')) != std::string_view::npos; rest.remove_prefix(slash + 1)) {
+        const std::string_view component = rest.substr(0, slash);
+        if (!isPlainComponent(component)) return refuse(EINVAL);
+        folder = openSubfolder(folder.get(), std::string(component));
+        if (!folder) return refuse(errno);
+    }
+    if (!isPlainComponent(rest)) return refuse(EINVAL);
+    error.clear();
+    return std::make_unique<PosixFolderEntry>(std::move(folder), std::string(rest), calls_);
 }
 
 }  // namespace quorvex

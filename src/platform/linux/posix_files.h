@@ -1,25 +1,24 @@
-// The cleanup's file operations on a POSIX file system. None follows a
-// symbolic link at the path, none removes a directory, none throws.
+// The cleanup's file operations on a POSIX file system. The folder is walked
+// to from the root one component at a time, refusing every symbolic link, and
+// the operations act on the name inside it; none removes a directory.
 #pragma once
 
 #include "platform/files.h"
+#include "platform/linux/file_protection.h"
 
 namespace quorvex {
 
 class PosixFileSystem final : public FileSystem {
 public:
+    explicit PosixFileSystem(ProtectionCalls& calls = kernelProtectionCalls()) : calls_(calls) {}
+
     bool isAbsolutePath(std::string_view path) const override;
-    // For a regular file: clears the immutable and append-only inode flags
-    // (where the file system has them and we may), on FAT also the read-only,
-    // hidden and system attributes, and makes it writable by its owner. Goes on
-    // past a step's failure and returns the first. A symbolic link has nothing
-    // to reset (success); any other kind of file is refused.
-    std::error_code resetAttributes(std::string_view path) override;
-    // Unlinks a file or a symbolic link (never its target); a directory fails.
-    std::error_code deleteFile(std::string_view path) override;
-    // Creates the directory with mode 0777 less the umask.
-    std::error_code createDirectory(std::string_view path) override;
-    bool isDirectory(std::string_view path) const override;
+    // Fails (ELOOP) when a component before the last is a symbolic link, and
+    // (EINVAL) for a path with a NUL, an empty, "." or ".." component.
+    std::unique_ptr<FolderEntry> reach(std::string_view path, std::error_code& error) override;
+
+private:
+    ProtectionCalls& calls_;
 };
 
 }  // namespace quorvex
