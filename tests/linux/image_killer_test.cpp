@@ -1,3 +1,5 @@
+#include <pthread.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,12 +100,49 @@ TEST(ImageKiller, ARefusedCommandLineStartsNothing) {
                                     "cmd /c taskkill /f /im " + name + "/"}) {
         EXPECT_THROW(killer.start(line, WindowStyle::MinimizedFocus), std::system_error) << line;
     }
-    // A kill started after the refusals has run its course; one started by
-    // a refused line would have had as long.
+    // Kills run one after another: once the kill started after the refusals
+    // has run, any a refused line had queued would have run before it.
     killer.start("cmd /c taskkill /f /im " + uniqueImageName("marker"), WindowStyle::MinimizedFocus);
     ASSERT_TRUE(diedOfSigkill(marker->waitForExit()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(spared->running());
+}
+
+// A worm of the guard's user can first fill the user's process limit, so
+// that no thread can be created at the moment of the kill.
+TEST(ImageKiller, KillsWhenTheUsersProcessLimitIsUsedUp) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the guard as another user";
+    TempFolder folder;
+    fs::permissions(folder.path(), fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+    const std::string name = uniqueImageName("DriveMgr");
+    const fs::path worm = copyProgram(kSleepProgram, folder / name);
+
+    const pid_t guard = ::fork();
+    ASSERT_NE(guard, -1);
+    if (guard == 0) {
+        // Exit codes: 0 killed, 2 not killed, 3 the limit could not be set up.
+        ::alarm(60);  // a kill that never comes ends the guard, not the suite
+        constexpr uid_t kNobody = 65534;
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(3);
+        const pid_t victim = ::fork();
+        if (victim == 0) {
+            ::execl(worm.c_str(), worm.c_str(), "600", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ImageKiller killer;
+        const rlimit none{1, 1};
+        if (victim < 0 || ::setrlimit(RLIMIT_NPROC, &none) != 0) ::_exit(3);
+        pthread_t probe{};
+        if (::pthread_create(&probe, nullptr, [](void*) -> void* { return nullptr; }, nullptr) != EAGAIN) ::_exit(3);
+        killer.start("cmd /c taskkill /f /im " + name, WindowStyle::MinimizedFocus);
+        int status = 0;
+        ::waitpid(victim, &status, 0);
+        ::_exit(diedOfSigkill(status) ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(guard, &status, 0), guard);
+    ASSERT_TRUE(WIFEXITED(status)) << "the guard was ended by signal " << WTERMSIG(status);
+    ASSERT_NE(WEXITSTATUS(status), 3) << "the process limit could not be set up";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the worm survived";
 }
 
 }  // namespace

@@ -8,9 +8,9 @@ extern "C" {
 #include <sys/pidfd.h>
 }
 
+#include <algorithm>
 #include <string>
 #include <system_error>
-#include <thread>
 
 #include "platform/image_name.h"
 #include "platform/linux/file_descriptor.h"
@@ -64,17 +64,20 @@ int ImageKiller::killByImageName(std::string_view imageName) {
 }
 
 void ImageKiller::start(std::string_view commandLine, WindowStyle) {
-    // A kill is a full pass over /proc plus a few calls per victim: a
-    // millisecond or more with hundreds of processes, and far more on a loaded
-    // system, which the user-interface thread must not wait for. A detached
-    // thread takes it; its own failures are not seen, like a command's exit
-    // status. Creating the thread throws std::system_error when it fails.
-    std::thread([name = std::string(imageNameToKill(commandLine))] {
-        try {
-            killByImageName(name);
-        } catch (...) {
+    std::string name(imageNameToKill(commandLine));
+    {
+        const std::lock_guard lock(mutex_);
+        if (std::ranges::find(waiting_, name) != waiting_.end()) return;
+        waiting_.push_back(name);
+    }
+    // Its own failures are not seen, like a command's exit status.
+    worker_.post([this, name = std::move(name)] {
+        {
+            const std::lock_guard lock(mutex_);
+            std::erase(waiting_, name);
         }
-    }).detach();
+        killByImageName(name);
+    });
 }
 
 }  // namespace quorvex
