@@ -1,7 +1,8 @@
 #include "ui/form1.h"
 
+#include <utility>
+
 #include "monitor/monitor.h"
-#include "remedy/cleanup.h"
 #include "ui/form1_layout.h"
 
 namespace quorvex {
@@ -38,9 +39,25 @@ void Form1::click(ControlId control) {
 }
 
 void Form1::Command1_Click() {
-    const CleanupOutcome outcome = cleanUp(window_->caption(Label2), files_);
-    window_->setCaption(Label2, outcomeText(outcome));
+    if (cleaning_) return;
+    cleaning_ = true;
     window_->setEnabled(Command1, false);
+    fileWorker_.post([this, path = window_->caption(Label2), worm = label2File_] {
+        const CleanupOutcome outcome = cleanUp(path, worm, files_);
+        toolkit_.post([this, outcome] { CleanupFinished(outcome); });
+    });
+}
+
+void Form1::CleanupFinished(CleanupOutcome outcome) {
+    cleaning_ = false;
+    // A worm detected meanwhile holds Label2 now: its path stays for the next
+    // cleanup, and Command1 comes back for it.
+    if (std::exchange(detectedWhileCleaning_, false)) {
+        window_->setEnabled(Command1, true);
+        return;
+    }
+    window_->setCaption(Label2, outcomeText(outcome));
+    label2File_.reset();
 }
 
 void Form1::Command2_Click() {
@@ -55,8 +72,14 @@ void Form1::timer(ControlId control) {
 void Form1::PollTimer_Timer(const WatchEntry& entry) {
     const auto detection = pollTick(entry, processes_, commands_);
     if (!detection) return;
-    if (detection->lastPath) window_->setCaption(Label2, *detection->lastPath);
-    window_->setEnabled(Command1, true);
+    if (detection->lastExecutable) {
+        window_->setCaption(Label2, detection->lastExecutable->path);
+        label2File_ = detection->lastExecutable->identity;
+    }
+    if (cleaning_)
+        detectedWhileCleaning_ = true;
+    else
+        window_->setEnabled(Command1, true);
     window_->show();
     window_->setCaption(Label1, entry.alertText);
 }

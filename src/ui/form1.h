@@ -3,12 +3,15 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "monitor/watch_list.h"
 #include "platform/commands.h"
 #include "platform/files.h"
 #include "platform/processes.h"
+#include "platform/serial_worker.h"
 #include "platform/toolkit.h"
+#include "remedy/cleanup.h"
 #include "ui/splash.h"
 
 namespace quorvex {
@@ -31,6 +34,7 @@ private:
     void Form_Load();
     void Form_MouseMove(int buttons);
     void Command1_Click();
+    void CleanupFinished(CleanupOutcome outcome);
     void Command2_Click();
     // Timer1_Timer to Timer9_Timer: one handler, told apart by their watch entry.
     void PollTimer_Timer(const WatchEntry& entry);
@@ -42,6 +46,14 @@ private:
     FileSystem& files_;
     std::unique_ptr<Window> window_;
     std::unique_ptr<FrmSplash> splash_;
+    // Which file the path in Label2 stood for when it was read.
+    std::optional<FileIdentity> label2File_;
+    // A cleanup under way, and whether a detection came in meanwhile.
+    bool cleaning_ = false;
+    bool detectedWhileCleaning_ = false;
+    // The cleanup's file steps run here: a file system that stops answering
+    // (a failing stick, a dead share) must not stop the poll timers.
+    SerialWorker fileWorker_;
 };
 
 }  // namespace quorvex

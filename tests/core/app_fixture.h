@@ -19,6 +19,19 @@ protected:
     std::string label1() { return main().caption(form1::Label1); }
     std::string label2() { return main().caption(form1::Label2); }
     bool command1Enabled() { return main().isEnabled(form1::Command1); }
+    // Clicks Command1 and waits until the cleanup has shown its outcome.
+    bool cleanUpAndWait() {
+        main().click(form1::Command1);
+        return toolkit.runPostedTasksUntil([this] {
+            const std::string text = label2();
+            return text == kCleanupSucceededText || text == kCleanupFailedText;
+        });
+    }
+    // A worm's file on the fake disk, and its process in the fake table.
+    void runWorm(const std::string& name, const std::string& path, FileIdentity identity) {
+        files.disk[path] = FileStatus{FileStatus::Kind::File, identity, 1};
+        processes.processes = {{name, path, identity}};
+    }
     int totalPollTicks() {
         int total = 0;
         for (std::size_t i = form1::kVisibleControls; i < form1::kControls.size(); ++i)
@@ -29,7 +42,7 @@ protected:
     HeadlessToolkit toolkit;
     FakeProcessTable processes;
     RecordingCommands commands;
-    RecordingFileSystem files;
+    FakeFileSystem files;
     Form1 form{toolkit, processes, commands, files};
 };
 

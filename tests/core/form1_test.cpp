@@ -1,3 +1,5 @@
+#include <future>
+
 #include "app_fixture.h"
 
 namespace quorvex::test {
@@ -110,7 +112,8 @@ TEST_F(AppTest, WormGoneBeforeTheKillPassKeepsLabel2ButAlerts) {
     processes.processes = {{"winsvcs.exe", "/old/winsvcs.exe"}};
     toolkit.advance(100);
     processes.processes.clear();
-    main().click(Command1);  // cleanup: recording file system says a directory now stands there
+    files.disk["/old/winsvcs.exe"] = FileStatus{FileStatus::Kind::Directory};  // an earlier cleanup's
+    ASSERT_TRUE(cleanUpAndWait());
     EXPECT_EQ(label2(), "病毒清除成功！");
     EXPECT_FALSE(command1Enabled());
     main().hide();
@@ -141,29 +144,67 @@ TEST_F(AppTest, ALaterWormOverwritesTheAlert) {
 
 TEST_F(AppTest, Command1CleansTheShownPathOnce) {
     start();
-    processes.processes = {{"winsvcs.exe", "/media/u/winsvcs.exe"}};
+    runWorm("winsvcs.exe", "/media/u/winsvcs.exe", {5, 42});
     toolkit.advance(100);
     processes.processes.clear();
-    main().click(Command1);
-    EXPECT_EQ(files.calls.front(), "reset /media/u/winsvcs.exe");
+    ASSERT_TRUE(cleanUpAndWait());
+    EXPECT_EQ(files.calls(), (std::vector<std::string>{"reset /media/u/winsvcs.exe", "delete /media/u/winsvcs.exe",
+                                                       "mkdir /media/u/winsvcs.exe"}));
     EXPECT_EQ(label2(), "病毒清除成功！");
     EXPECT_EQ(label1(), kWatchList[0].alertText) << "the alert line stays";
     EXPECT_FALSE(command1Enabled());
     EXPECT_TRUE(main().isVisible());
 
-    files.calls.clear();
+    int reached = 0;
+    files.onReach = [&] { ++reached; };
     main().click(Command1);  // disabled: no second cleanup
-    EXPECT_TRUE(files.calls.empty());
+    toolkit.advance(100);
+    EXPECT_EQ(reached, 0);
 }
 
-TEST_F(AppTest, FailedCleanupSaysSo) {
+TEST_F(AppTest, CleanupOfAFileThatIsNoLongerTheWormsSaysItFailed) {
     start();
-    files.directoryAfterCleanup = false;
-    processes.processes = {{"winsvcs.exe", "/media/u/winsvcs.exe"}};
+    runWorm("winsvcs.exe", "/media/u/winsvcs.exe", {5, 42});
     toolkit.advance(100);
-    main().click(Command1);
+    processes.processes.clear();
+    files.disk["/media/u/winsvcs.exe"].identity = {5, 43};  // replaced since the detection
+    ASSERT_TRUE(cleanUpAndWait());
     EXPECT_EQ(label2(), "病毒清除失败！");
+    EXPECT_TRUE(files.calls().empty());
     EXPECT_FALSE(command1Enabled());
+}
+
+// A cleanup on a file system that stops answering must not stop the guard.
+TEST_F(AppTest, HangingCleanupLeavesTheGuardKillingAndTheButtonDisabled) {
+    start();
+    runWorm("winsvcs.exe", "/dead/share/winsvcs.exe", {5, 42});
+    toolkit.advance(100);
+    processes.processes.clear();
+    std::promise<void> answer;
+    std::shared_future<void> answered = answer.get_future().share();
+    files.onReach = [answered] { answered.wait(); };
+    main().click(Command1);
+    EXPECT_FALSE(command1Enabled());
+
+    const int ticks = totalPollTicks();
+    commands.started.clear();
+    runWorm("DriveMgr.exe", "/media/v/DriveMgr.exe", {6, 7});
+    toolkit.advance(1000);
+    EXPECT_EQ(totalPollTicks() - ticks, 90);
+    ASSERT_FALSE(commands.started.empty());
+    EXPECT_EQ(commands.started[0].first, "cmd /c taskkill /f /im DriveMgr.exe");
+    EXPECT_EQ(label1(), kWatchList[5].alertText);
+    EXPECT_EQ(label2(), "/media/v/DriveMgr.exe");
+    EXPECT_FALSE(command1Enabled()) << "one cleanup at a time";
+
+    processes.processes.clear();
+    answer.set_value();
+    // The new worm's path stays for the next cleanup, and the button returns for it.
+    ASSERT_TRUE(toolkit.runPostedTasksUntil([&] { return command1Enabled(); }));
+    EXPECT_EQ(label2(), "/media/v/DriveMgr.exe");
+    ASSERT_TRUE(cleanUpAndWait());
+    EXPECT_EQ(label2(), "病毒清除成功！");
+    EXPECT_TRUE(files.disk.at("/media/v/DriveMgr.exe").kind == FileStatus::Kind::Directory);
 }
 
 TEST_F(AppTest, OnlyTheLeftButtonAloneDrags) {

@@ -48,7 +48,7 @@ protected:
 
     FakeProcessTable processes;
     RecordingCommands commands;
-    RecordingFileSystem files;
+    FakeFileSystem files;
     Form1 form{qtToolkit(), processes, commands, files};
 };
 

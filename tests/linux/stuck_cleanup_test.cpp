@@ -1,0 +1,85 @@
+// The whole guard on the real Linux backends while its cleanup waits on a
+// file system that never answers.
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "headless_toolkit.h"
+#include "platform/linux/image_killer.h"
+#include "platform/linux/posix_files.h"
+#include "platform/linux/proc_table.h"
+#include "real_processes.h"
+#include "ui/form1.h"
+#include "ui/form1_layout.h"
+
+namespace quorvex::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Another file system's root: its device differs from its parent's.
+bool isMountPoint(const fs::path& path) {
+    struct stat self {}, parent {};
+    return ::stat(path.c_str(), &self) == 0 && ::stat(path.parent_path().c_str(), &parent) == 0 &&
+           self.st_dev != parent.st_dev;
+}
+
+// The silent file system mounted at `at` for as long as this lives; going,
+// it ends the server (which fails every request still waiting) and detaches
+// the mount.
+class SilentMount {
+public:
+    explicit SilentMount(const fs::path& at) : at_(at), server_(QUORVEX_SILENT_FUSE, {at.string()}) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!isMountPoint(at_) && server_.running() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ~SilentMount() {
+        ::kill(server_.pid(), SIGKILL);
+        server_.waitForExit();
+        ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return isMountPoint(at_); }
+
+private:
+    fs::path at_;
+    Child server_;
+};
+
+TEST(StuckCleanup, GuardKeepsKillingWhileTheCleanupWaits) {
+    if (::geteuid() != 0 || !fs::exists("/dev/fuse")) GTEST_SKIP() << "mounting a FUSE file system needs root";
+    const TempFolder folder;
+    HeadlessToolkit toolkit;
+    const ProcProcessTable processes;
+    ImageKiller killer;
+    PosixFileSystem files;
+    Form1 form(toolkit, processes, killer, files);
+    toolkit.run(form.window());
+    Window& window = form.window();
+
+    fs::create_directory(folder / "share");
+    const SilentMount share(folder / "share");
+    ASSERT_TRUE(share.mounted());
+    window.setCaption(form1::Label2, (folder / "share" / "drive" / "winsvcs.exe").string());
+    window.show();
+    static_cast<HeadlessWindow&>(window).click(form1::Command1);
+
+    const WatchEntry& watched = kWatchList[8];
+    const auto worm = startSleeper(copyProgram(kSleepProgram, folder / std::string(watched.name)));
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         worm->running() && std::chrono::steady_clock::now() < deadline;)
+        toolkit.advance(100);
+    EXPECT_TRUE(diedOfSigkill(worm->waitForExit(std::chrono::milliseconds(0)))) << "the worm still runs";
+    EXPECT_EQ(window.caption(form1::Label1), watched.alertText);
+    EXPECT_EQ(window.caption(form1::Label2), (folder / std::string(watched.name)).string());
+    EXPECT_FALSE(window.isEnabled(form1::Command1)) << "the first cleanup is still under way";
+}
+
+}  // namespace
+}  // namespace quorvex::test
