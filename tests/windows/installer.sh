@@ -29,9 +29,16 @@ msiexec_timed() {
   [ "$status" -eq 0 ] || fail "msiexec $* /qn exited with $status"
 }
 run_value() { wine reg query "$run_key" /v "$name" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$name *REG_SZ *//p"; }
-installed_products() { wine reg query "$uninstall_key" /s </dev/null 2>/dev/null | tr -d '\r' | grep -c "DisplayName *REG_SZ *$name\$" || true; }
-installed_version() { wine reg query "$uninstall_key" /s </dev/null 2>/dev/null | tr -d '\r' |
-                      grep -A20 "DisplayName *REG_SZ *$name\$" | sed -n 's/^ *DisplayVersion *REG_SZ *//p' | head -n 1; }
+# The installed-products list: one line "name version" per Uninstall entry.
+installed() {
+  wine reg query "$uninstall_key" /s </dev/null 2>/dev/null | tr -d '\r' | awk '
+    /^HKEY_/ { if (shown != "") print shown, version; shown = version = "" }
+    sub(/^ *DisplayName +REG_SZ +/, "") { shown = $0 }
+    sub(/^ *DisplayVersion +REG_SZ +/, "") { version = $0 }
+    END { if (shown != "") print shown, version }'
+}
+installed_products() { installed | grep -c "^$name [^ ]*\$" || true; }
+installed_version() { installed | sed -n "s/^$name \([^ ]*\)\$/\1/p"; }
 # Wine puts a per-machine package's shortcuts into the installing user's
 # Start menu, Windows into the one of all users: either counts.
 shortcut_present() {
@@ -50,7 +57,7 @@ file_version() {
 # Running guards started from the installed file (ended but unreaped ones do not count).
 guards() { ps -eo pid=,stat=,args= | awk -v path='C:\\Program Files\\Quorvex\\quorvex.exe' \
              '$2 !~ /^Z/ && index($0, path) { print $1 }'; }
-wait_for_no_guard() { for _ in $(seq 250); do [ -z "$(guards)" ] && return 0; sleep 0.02; done; return 1; }
+wait_for_no_guard() { for _ in $(seq 500); do [ -z "$(guards)" ] && return 0; sleep 0.02; done; return 1; }
 
 # Start the guard the way log-on does: the Run value's command, which must be
 # the quoted full path and nothing else. Waits for its splash.
