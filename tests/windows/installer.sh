@@ -105,16 +105,17 @@ start_from_run_value
 
 # A newer package from the same source, carrying a program file of a newer
 # version, replaces the installed one while its guard runs.
-IFS=. read -r major minor <<<"$version"
-next_version="$major.$minor.1"
-perl -0777 -pe 's/(\xBD\x04\xEF\xFE.{8}).{4}/$1 . pack("V", 1 << 16)/se' "$program" >"$work/quorvex.exe"
+IFS=. read -r major minor build <<<"$version"
+build=$(( ${build:-0} + 1 ))
+next_version="$major.$minor.$build"
+build=$build perl -0777 -pe 's/(\xBD\x04\xEF\xFE.{8}).{4}/$1 . pack("V", $ENV{build} << 16)/se' "$program" >"$work/quorvex.exe"
 bash "$make_msi" "$newer" "$work/quorvex.exe" "$icon" "$next_version" "$name" "$manufacturer" >/dev/null
 grep -qxF "UpgradeCode	$(msiinfo export "$package" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t//p')" \
   <(msiinfo export "$newer" Property | tr -d '\r') || fail "the newer package has another upgrade code"
 msiexec_timed "upgrade" /i "$(winepath -w "$newer")"
 [ "$(installed_products)" -eq 1 ] || fail "$(installed_products) installed products after the upgrade, not one"
 [ "$(installed_version)" = "$next_version" ] || fail "installed version is '$(installed_version)', not $next_version"
-[ "$(file_version "$installed")" = "$major.$minor.1.0" ] || fail "file on disk is version $(file_version "$installed")"
+[ "$(file_version "$installed")" = "$next_version.0" ] || fail "file on disk is version $(file_version "$installed")"
 [ "$(run_value)" = '"C:\Program Files\Quorvex\quorvex.exe"' ] || fail "Run value after the upgrade is '$(run_value)'"
 shortcut_present || fail "no Start menu shortcut after the upgrade"
 wait_for_no_guard || fail "the old version's guard still runs after the upgrade"
