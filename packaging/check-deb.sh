@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package from build/linux, installs it, checks that the
-# program, its entries and icons are in place and that it runs, then removes
-# it and checks that nothing is left. Needs root (it installs the package).
+# Builds the Debian package from build/linux and checks it: lintian finds no
+# error; installed, the program, its entries, icons and documents are in place
+# and it runs; removed, only the autostart entry is left, and desktops skip it
+# as its TryExec program is gone; purged, nothing of it is left. Needs root (it
+# installs the package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,20 +18,29 @@ fi
 
 (cd build/linux && cpack -G DEB >/dev/null)
 deb=$(ls -t build/linux/package/quorvex_*.deb | head -n 1)
+autostart=/etc/xdg/autostart/quorvex.desktop
 files=(
   /usr/bin/quorvex
   /usr/share/applications/quorvex.desktop
-  /etc/xdg/autostart/quorvex.desktop
-  /usr/share/icons/hicolor/16x16/apps/quorvex.png
-  /usr/share/icons/hicolor/32x32/apps/quorvex.png
+  /usr/share/man/man1/quorvex.1.gz
+  /usr/share/doc/quorvex/copyright
+  /usr/share/doc/quorvex/changelog.gz
 )
+for size in 16 32 48 64 128 256; do files+=("/usr/share/icons/hicolor/${size}x$size/apps/quorvex.png"); done
 
-fail() { echo "check-deb: $*" >&2; dpkg -r quorvex >/dev/null 2>&1 || true; exit 1; }
+fail() { echo "check-deb: $*" >&2; apt-get purge -y -q quorvex >/dev/null 2>&1 || true; exit 1; }
+
+# Tags of every level are shown; errors fail the check.
+lintian --display-info --fail-on error "$deb" 2>/dev/null || fail "lintian reports errors in $(basename "$deb")"
+version=$(dpkg-deb -f "$deb" Version)
+changelog=$(zcat -f packaging/debian/changelog | head -n 1)
+[[ $changelog == "quorvex ($version) "* ]] || fail "changelog starts with '$changelog', not version $version"
 
 dpkg -i "$deb" >/dev/null
-for f in "${files[@]}"; do [ -e "$f" ] || fail "missing after install: $f"; done
+for f in "${files[@]}" "$autostart"; do [ -e "$f" ] || fail "missing after install: $f"; done
 grep -q '^Name\[zh_CN\]=' /usr/share/applications/quorvex.desktop || fail "desktop entry has no Chinese name"
-grep -q '^Exec=quorvex$' /etc/xdg/autostart/quorvex.desktop || fail "autostart entry does not start quorvex"
+grep -q '^Exec=quorvex$' "$autostart" || fail "autostart entry does not start quorvex"
+grep -qx "$autostart" /var/lib/dpkg/info/quorvex.conffiles || fail "autostart entry is not a conffile"
 
 # The installed program starts and stays up (it never ends by itself).
 QT_QPA_PLATFORM=offscreen /usr/bin/quorvex & pid=$!
@@ -37,6 +48,18 @@ sleep 2
 kill -0 "$pid" 2>/dev/null || fail "installed program did not stay running"
 kill "$pid"; wait "$pid" 2>/dev/null || true
 
-dpkg -r quorvex >/dev/null
-for f in "${files[@]}"; do [ ! -e "$f" ] || { echo "check-deb: left after removal: $f" >&2; exit 1; }; done
-echo "check-deb: $(basename "$deb") installs, runs and uninstalls cleanly"
+# Removed: the autostart entry stays as configuration, and names in TryExec a
+# program no longer on the PATH, so desktops skip it.
+apt-get remove -y -q quorvex >/dev/null 2>&1
+for f in "${files[@]}"; do [ ! -e "$f" ] || fail "left after removal: $f"; done
+try_exec=$(sed -n 's/^TryExec=//p' "$autostart" 2>/dev/null) || fail "autostart entry gone after removal, not kept as configuration"
+[ "$try_exec" = quorvex ] || fail "autostart entry has TryExec '$try_exec', not quorvex"
+! command -v "$try_exec" >/dev/null || fail "autostart entry's TryExec still finds $(command -v "$try_exec")"
+
+# Purged: none of the package's files, its own folder or its record is left.
+apt-get purge -y -q quorvex >/dev/null 2>&1
+while read -r f; do
+  [ ! -e "$f" ] || fail "left after purge: $f"
+done < <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's/^\.//'; echo /usr/share/doc/quorvex)
+! dpkg-query -W quorvex >/dev/null 2>&1 || fail "dpkg still knows quorvex after purge"
+echo "check-deb: $(basename "$deb") ($(stat -c %s "$deb") bytes) is lintian-clean, installs, runs, removes and purges cleanly"

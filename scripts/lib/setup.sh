@@ -7,10 +7,11 @@ linux_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev
   fonts-noto-cjk
   xvfb xdotool openbox x11-utils imagemagick
+  lintian
 )
 fuzz_packages=(clang libclang-rt-14-dev)
 windows_packages=(
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 wixl msitools
 )
 
 missing_packages() {

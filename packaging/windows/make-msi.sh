@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the Windows Installer package of quorvex.exe with wixl.
+# Usage: make-msi.sh OUTPUT.msi PROGRAM.exe ICON.ico VERSION PRODUCT_NAME MANUFACTURER
+#
+# wixl takes its sources by relative path, so they are staged in a scratch
+# folder. Two things it cannot say are set afterwards with msibuild: the
+# package's language in the summary (wixl always writes 1033) and the
+# database code page.
+set -euo pipefail
+output=$1 program=$2 icon=$3 version=$4 name=$5 manufacturer=$6
+here=$(cd "$(dirname "$0")" && pwd)
+output=$(realpath -m "$output")
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+cp "$program" "$stage/quorvex.exe"
+cp "$icon" "$stage/quorvex.ico"
+printf '\n\n936\t_ForceCodepage\n' >"$stage/_ForceCodepage.idt"
+
+mkdir -p "$(dirname "$output")"
+rm -f "$output"
+(cd "$stage" && wixl --arch x64 -D Version="$version" -D ProductName="$name" -D Manufacturer="$manufacturer" \
+   -o "$output" "$here/quorvex.wxs")
+msibuild "$output" -s "$name" "$manufacturer" "x64;2052"
+(cd "$stage" && msibuild "$output" -i _ForceCodepage.idt)

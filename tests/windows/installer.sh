@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# The Windows Installer package under Wine (DISPLAY and WINEPREFIX set by
+# scripts/test-windows): what msiinfo reads from it; a silent install puts
+# quorvex.exe, the Run value and the Start menu shortcut in place, and the Run
+# value's command starts the guard; a newer package replaces it in place; a
+# silent uninstall, with the guard running, leaves nothing behind. Installs
+# into the shared prefix, and leaves it as it found it.
+# Usage: installer.sh PACKAGE.msi MAKE_MSI PROGRAM.exe ICON VERSION PRODUCT_NAME MANUFACTURER WORK_DIR
+set -euo pipefail
+package=$1 make_msi=$2 program=$3 icon=$4 version=$5 name=$6 manufacturer=$7 work=$8
+: "${DISPLAY:?run through scripts/test-windows}" "${WINEPREFIX:?run through scripts/test-windows}"
+# Shortcuts would otherwise become menu entries of the Linux desktop.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
+
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+folder="$WINEPREFIX/drive_c/Program Files/Quorvex"
+installed="$folder/quorvex.exe"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+# Installer and registry calls; the three package operations are timed.
+msiexec_timed() {
+  local what=$1 started status=0; shift
+  started=$(now_ms)
+  quiet wine msiexec "$@" /qn || status=$?
+  echo "$what: $(( $(now_ms) - started )) ms"
+  [ "$status" -eq 0 ] || fail "msiexec $* /qn exited with $status"
+}
+run_value() { wine reg query "$run_key" /v "$name" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$name *REG_SZ *//p"; }
+# The installed-products list: one line "name version" per Uninstall entry.
+installed() {
+  wine reg query "$uninstall_key" /s </dev/null 2>/dev/null | tr -d '\r' | awk '
+    /^HKEY_/ { if (shown != "") print shown, version; shown = version = "" }
+    sub(/^ *DisplayName +REG_SZ +/, "") { shown = $0 }
+    sub(/^ *DisplayVersion +REG_SZ +/, "") { version = $0 }
+    END { if (shown != "") print shown, version }'
+}
+installed_products() { installed | grep -c "^$name [^ ]*\$" || true; }
+installed_version() { installed | sed -n "s/^$name \([^ ]*\)\$/\1/p"; }
+# Wine puts a per-machine package's shortcuts into the installing user's
+# Start menu, Windows into the one of all users: either counts.
+shortcut_present() {
+  local menu
+  for menu in "$WINEPREFIX"/drive_c/ProgramData "$WINEPREFIX"/drive_c/users/*/AppData/Roaming; do
+    [ -e "$menu/Microsoft/Windows/Start Menu/Programs/$name.lnk" ] && return 0
+  done
+  return 1
+}
+# The fixed version of a program file's version record, as a.b.c.d.
+file_version() {
+  perl -0777 -ne '/\xBD\x04\xEF\xFE.{4}(.{4})(.{4})/s or exit 1;
+                  my ($ms, $ls) = (unpack("V", $1), unpack("V", $2));
+                  printf "%d.%d.%d.%d\n", $ms >> 16, $ms & 0xffff, $ls >> 16, $ls & 0xffff' "$1"
+}
+# Running guards started from the installed file (ended but unreaped ones do not count).
+guards() { ps -eo pid=,stat=,args= | awk -v path='C:\\Program Files\\Quorvex\\quorvex.exe' \
+             '$2 !~ /^Z/ && index($0, path) { print $1 }'; }
+wait_for_no_guard() { for _ in $(seq 500); do [ -z "$(guards)" ] && return 0; sleep 0.02; done; return 1; }
+
+# Start the guard the way log-on does: the Run value's command, which must be
+# the quoted full path and nothing else. Waits for its splash.
+start_from_run_value() {
+  local command
+  command=$(run_value)
+  [[ $command =~ ^\"([^\"]+)\"$ ]] || fail "Run value is not one quoted path: $command"
+  wine "${BASH_REMATCH[1]}" >"$work/guard.log" 2>&1 </dev/null &
+  timeout 10 xdotool search --sync --onlyvisible --limit 1 --class quorvex.exe >/dev/null 2>&1 ||
+    fail "the Run value's command showed no splash"
+  [ -n "$(guards)" ] || fail "no guard runs from $installed"
+}
+
+[ ! -e "$folder" ] && [ -z "$(run_value)" ] && [ "$(installed_products)" -eq 0 ] ||
+  fail "the Wine prefix has $name installed already; not touching it"
+rm -rf "$work" && mkdir -p "$work"
+newer="$work/quorvex-next.msi"
+# Whatever happens, the prefix ends without the product and its guards.
+cleanup() {
+  for pid in $(guards); do kill "$pid" 2>/dev/null || true; done
+  for msi in "$newer" "$package"; do
+    [ -f "$msi" ] && quiet wine msiexec /x "$(winepath -w "$msi")" /qn || true
+  done
+}
+trap cleanup EXIT
+
+# What the package says about itself.
+summary=$(msiinfo suminfo "$package")
+grep -qx "Subject: $name" <<<"$summary" || fail "summary subject is not $name"
+grep -qx "Author: $manufacturer" <<<"$summary" || fail "summary author is not $manufacturer"
+grep -qx 'Template: x64;2052' <<<"$summary" || fail "summary is not x64 Chinese (PRC): $(grep Template <<<"$summary")"
+properties=$(msiinfo export "$package" Property | tr -d '\r')
+for row in "ProductName	$name" "Manufacturer	$manufacturer" "ProductVersion	$version" "ProductLanguage	2052" "ALLUSERS	1"; do
+  grep -qxF "$row" <<<"$properties" || fail "Property table lacks '$row'"
+done
+msiinfo export "$package" _ForceCodepage | tr -d '\r' | grep -qx '936	_ForceCodepage' || fail "database code page is not 936"
+
+# Install.
+msiexec_timed "install" /i "$(winepath -w "$package")"
+[ -f "$installed" ] || fail "no quorvex.exe in Program Files\\Quorvex"
+[ "$(run_value)" = '"C:\Program Files\Quorvex\quorvex.exe"' ] || fail "Run value is '$(run_value)'"
+shortcut_present || fail "no Start menu shortcut"
+[ "$(installed_products)" -eq 1 ] || fail "$(installed_products) installed products after install"
+start_from_run_value
+
+# A newer package from the same source, carrying a program file of a newer
+# version, replaces the installed one while its guard runs.
+IFS=. read -r major minor build <<<"$version"
+build=$(( ${build:-0} + 1 ))
+next_version="$major.$minor.$build"
+build=$build perl -0777 -pe 's/(\xBD\x04\xEF\xFE.{8}).{4}/$1 . pack("V", $ENV{build} << 16)/se' "$program" >"$work/quorvex.exe"
+bash "$make_msi" "$newer" "$work/quorvex.exe" "$icon" "$next_version" "$name" "$manufacturer" >/dev/null
+grep -qxF "UpgradeCode	$(msiinfo export "$package" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t//p')" \
+  <(msiinfo export "$newer" Property | tr -d '\r') || fail "the newer package has another upgrade code"
+msiexec_timed "upgrade" /i "$(winepath -w "$newer")"
+[ "$(installed_products)" -eq 1 ] || fail "$(installed_products) installed products after the upgrade, not one"
+[ "$(installed_version)" = "$next_version" ] || fail "installed version is '$(installed_version)', not $next_version"
+[ "$(file_version "$installed")" = "$next_version.0" ] || fail "file on disk is version $(file_version "$installed")"
+[ "$(run_value)" = '"C:\Program Files\Quorvex\quorvex.exe"' ] || fail "Run value after the upgrade is '$(run_value)'"
+shortcut_present || fail "no Start menu shortcut after the upgrade"
+wait_for_no_guard || fail "the old version's guard still runs after the upgrade"
+
+# Uninstall while the guard runs: the guard ends and nothing is left.
+start_from_run_value
+msiexec_timed "uninstall" /x "$(winepath -w "$newer")"
+wait_for_no_guard || fail "the guard still runs after the uninstall"
+[ ! -e "$installed" ] || fail "quorvex.exe left after the uninstall"
+[ ! -e "$folder" ] || fail "Program Files\\Quorvex left after the uninstall"
+[ -z "$(run_value)" ] || fail "Run value left after the uninstall"
+! shortcut_present || fail "Start menu shortcut left after the uninstall"
+[ "$(installed_products)" -eq 0 ] || fail "$name still listed as installed"
+echo "installer: $(basename "$package") $(stat -c %s "$package") bytes; all checks passed"
