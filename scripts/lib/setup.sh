@@ -4,7 +4,7 @@
 linux_packages=(
   cmake ninja-build g++ pkg-config dpkg-dev file
   qt6-base-dev libxcb1-dev libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev libfuse3-dev fuse3
   fonts-noto-cjk
   xvfb xdotool openbox x11-utils imagemagick
   lintian
