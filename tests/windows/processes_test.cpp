@@ -58,7 +58,9 @@ TEST_F(ProcessesTest, PollTickKillsEveryCopyOfItsWormAndNoOtherProcess) {
 
     const auto detection = pollTick(entryNamed("winsvcs.exe"), table, commands);
     ASSERT_TRUE(detection);
-    EXPECT_EQ(detection->lastPath, standIns.path(L"WinSvcs.exe"));
+    ASSERT_TRUE(detection->lastExecutable);
+    EXPECT_EQ(detection->lastExecutable->path, standIns.path(L"WinSvcs.exe"));
+    EXPECT_TRUE(detection->lastExecutable->identity) << "the image is identified while it runs";
     EXPECT_EQ(commands.started, (std::vector<std::string>(2, "cmd /c taskkill /f /im winsvcs.exe")));
     EXPECT_TRUE(StandIns::endsWithin(first, 5000));
     EXPECT_TRUE(StandIns::endsWithin(second, 5000));
