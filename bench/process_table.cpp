@@ -64,7 +64,7 @@ void libproc2(benchmark::State& state) {
         bool found = false;
         for (int i = 0; i < fetched->counts->total && !found; ++i) {
             const char* exe = PIDS_VAL(0, str, fetched->stacks[i], info);
-            found = proctext::imageNameFromLink(exe ? exe : "") == kAbsentName;
+            found = proctext::lastComponent(proctext::withoutDeletedMark(exe ? exe : "")) == kAbsentName;
         }
         benchmark::DoNotOptimize(found);
     }

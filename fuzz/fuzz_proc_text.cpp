@@ -32,8 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const auto [first, second] = split(input);
 
-    const std::string_view link = imageNameFromLink(input);
-    require(inside(link, input) && link.find('/') == std::string_view::npos);
+    const std::string_view link = withoutDeletedMark(input);
+    require(link.data() == input.data() && (link.size() == input.size()) != hasDeletedMark(input));
+    const std::string_view image = lastComponent(link);
+    require(inside(image, input) && image.find('/') == std::string_view::npos);
 
     for (bool filled : {false, true})
         if (const auto argv0 = firstArgument(input, filled)) {

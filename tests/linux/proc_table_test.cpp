@@ -1,4 +1,6 @@
 #include <signal.h>
+#include <pthread.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -7,11 +9,14 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <thread>
 
 #include "monitor/monitor.h"
 #include "platform/linux/proc_table.h"
+#include "platform/linux/proc_text.h"
 #include "real_processes.h"
 
 namespace quorvex::test {
@@ -79,11 +84,32 @@ TEST(ProcProcessTable, KeepsTheNameAndPathOfAnExecutableDeletedWhileRunning) {
     const fs::path worm = copyProgram(kSleepProgram, folder / name);
     const auto child = startSleeper(worm);
     fs::remove(worm);
+    // Another file at the marked path is not the one running.
+    copyProgram(kSleepProgram, folder / (name + " (deleted)"));
 
     const auto seen = lookUp(table, child->pid());
     ASSERT_TRUE(seen);
     EXPECT_EQ(seen->name, name);
     EXPECT_EQ(seen->path, worm.string());
+}
+
+TEST(ProcProcessTable, KeepsAFileNameThatReallyEndsInTheDeletedMark) {
+    const TempFolder folder;
+    const ProcProcessTable table;
+    const std::string name = uniqueImageName("winsvcs") + " (deleted)";
+    const fs::path program = copyProgram(kSleepProgram, folder / name);
+    const auto child = startSleeper(program);
+
+    const auto present = lookUp(table, child->pid());
+    ASSERT_TRUE(present);
+    EXPECT_EQ(present->name, name);
+    EXPECT_EQ(present->path, program.string());
+
+    fs::remove(program);
+    const auto deleted = lookUp(table, child->pid());
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(deleted->name, name);
+    EXPECT_EQ(deleted->path, program.string());
 }
 
 TEST(ProcProcessTable, PassesOverAnExitedProcessNotYetReaped) {
@@ -101,52 +127,157 @@ TEST(ProcProcessTable, PassesOverAnExitedProcessNotYetReaped) {
     EXPECT_FALSE(lookUp(table, child.pid()));
 }
 
-// The command name a process's stat file gives, for comparing.
-std::string commandNameOf(pid_t pid) {
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
+// A forked copy of this test program whose first thread has exited while
+// another runs on; killed and reaped when the object goes.
+class LeaderExited {
+public:
+    LeaderExited() : pid_(::fork()) {
+        if (pid_ != 0) return;
+        pthread_t thread;
+        if (::pthread_create(&thread, nullptr, [](void*) -> void* { for (;;) ::pause(); }, nullptr) != 0) ::_exit(1);
+        // The thread's own exit, without pthread_exit's unwinding through the
+        // test framework, which would catch it.
+        ::syscall(SYS_exit, 0);
+    }
+    ~LeaderExited() {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_;
+};
+
+// The state letter of /proc/PID/stat.
+char stateOf(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(file)), {});
+    const auto close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
+}
+
+TEST(ProcProcessTable, NamesALiveProcessWhoseLeaderHasExitedThroughAnotherThread) {
+    const ProcProcessTable table;
+    const LeaderExited process;
+    ASSERT_GT(process.pid(), 0);
+    // The leader shows as a zombie once it has exited.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (stateOf(process.pid()) != 'Z' && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    ASSERT_EQ(stateOf(process.pid()), 'Z');
+
+    const fs::path self = fs::read_symlink("/proc/self/exe");
+    for (int pass = 0; pass < 2; ++pass) {
+        const auto seen = lookUp(table, process.pid());
+        ASSERT_TRUE(seen) << "pass " << pass;
+        EXPECT_EQ(seen->name, self.filename().string());
+        EXPECT_EQ(seen->path, self.string());
+    }
+}
+
+// The kernel threads of this moment, read from their stat files.
+std::set<pid_t> kernelThreads() {
+    std::set<pid_t> threads;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream file(entry.path() / "stat");
+        const std::string stat((std::istreambuf_iterator<char>(file)), {});
+        const auto fields = proctext::parseStat(stat);
+        if (fields && fields->kernelThread) threads.insert(std::stoi(name));
+    }
+    return threads;
+}
+
+TEST(ProcProcessTable, PassesOverKernelThreadsButNotTheProcessesBesideThem) {
+    const TempFolder folder;
+    const ProcProcessTable table;
+    const std::set<pid_t> threads = kernelThreads();
+    if (threads.empty()) GTEST_SKIP() << "no kernel thread is visible here (a PID namespace of its own)";
+    // Later passes take the kernel threads met before by a shorter road.
+    for (int pass = 0; pass < 3; ++pass) {
+        const std::string name = uniqueImageName("kthreadd") + std::to_string(pass);
+        const auto child = startSleeper(copyProgram(kSleepProgram, folder / name));
+        bool childSeen = false;
+        table.forEachProcess([&](const ProcProcessRecord& process) {
+            EXPECT_FALSE(threads.count(process.pid())) << "kernel thread " << process.pid() << " named "
+                                                        << process.name() << " in pass " << pass;
+            childSeen = childSeen || process.pid() == child->pid();
+            return true;
+        });
+        EXPECT_TRUE(childSeen) << "pass " << pass;
+        EXPECT_TRUE(FindProcess(table, name)) << "pass " << pass;
+    }
+}
+
+// Runs `check` in a child process under the unprivileged user 65534 when we
+// are root, or as we are otherwise: either way root's executables are not
+// ours to read. Returns the child's exit status (0 when every check held).
+int asAnotherUserThanRoot(const std::function<int()>& check) {
+    const pid_t observer = ::fork();
+    if (observer < 0) return -1;
+    if (observer == 0) {
+        if (::geteuid() == 0 && (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0))
+            ::_exit(100);
+        ::_exit(check());
+    }
+    int status = 0;
+    if (::waitpid(observer, &status, 0) != observer || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// The name the rule gives a process whose executable cannot be read, from
+// what the test reads of /proc itself; nullopt when the process has gone.
+std::optional<std::string> commandRuleName(pid_t pid) {
+    const std::string directory = "/proc/" + std::to_string(pid);
+    std::ifstream statFile(directory + "/stat"), cmdlineFile(directory + "/cmdline");
+    const std::string stat((std::istreambuf_iterator<char>(statFile)), {});
+    std::string argv0;
+    std::getline(cmdlineFile, argv0, '\0');
+    const auto fields = proctext::parseStat(stat);
+    if (!fields) return std::nullopt;
+    return std::string(proctext::nameFromCommand(fields->commandName, argv0));
 }
 
 TEST(ProcProcessTable, NamesProcessesWithoutAReadableExecutableByTheirCommandName) {
-    // Kernel threads have no executable.
-    const ProcProcessTable table;
-    int kernelThreads = 0;
-    table.forEachProcess([&](const ProcProcessRecord& process) {
-        if (process.executablePath()) return true;
-        ++kernelThreads;
-        EXPECT_EQ(process.name(), commandNameOf(process.pid())) << process.pid();
-        return true;
+    // A long-named process of root beside the machine's own.
+    const TempFolder folder;
+    const std::string longName = uniqueImageName("WindowsServices");
+    const auto child = startSleeper(copyProgram(kSleepProgram, folder / longName));
+    const int status = asAnotherUserThanRoot([] {
+        int unreadable = 0, misnamed = 0;
+        ProcProcessTable().forEachProcess([&](const ProcProcessRecord& process) {
+            if (process.executablePath()) return true;
+            ++unreadable;
+            const auto expected = commandRuleName(process.pid());
+            misnamed += expected && *expected != process.name();
+            return true;
+        });
+        return unreadable == 0 ? 10 : std::min(misnamed, 99);
     });
-    if (kernelThreads == 0) GTEST_SKIP() << "no process without an executable is visible here";
+    EXPECT_EQ(status, 0) << "10: no executable was unreadable, 1-99: processes misnamed, 100: no identity change";
 }
 
 TEST(ProcProcessTable, SeesAnotherUsersLongNameWithoutItsExecutable) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to take another user's identity";
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to start a process of another user than the observer";
     const TempFolder folder;
     // Longer than the 15 characters of a command name.
     const std::string name = uniqueImageName("WindowsServices");
     const fs::path worm = copyProgram(kSleepProgram, folder / name);
     const auto child = startSleeper(worm);
 
-    // A child that drops to an unprivileged user cannot read root's
-    // executable links: it must extend the cut command name from argv[0].
-    const pid_t observer = ::fork();
-    ASSERT_GE(observer, 0);
-    if (observer == 0) {
-        if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) ::_exit(10);
-        const auto seen = lookUp(ProcProcessTable(), child->pid());
-        if (!seen) ::_exit(11);
-        if (seen->name != name) ::_exit(12);
-        if (seen->path) ::_exit(13);
-        ::_exit(FindProcess(ProcProcessTable(), name) ? 0 : 14);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(observer, &status, 0), observer);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no identity change, 11: not seen, 12: wrong name, "
-                                         "13: path read, 14: FindProcess missed it";
+    // An unprivileged observer cannot read root's executable links: it must
+    // extend the cut command name from argv[0].
+    const pid_t pid = child->pid();
+    const int status = asAnotherUserThanRoot([&] {
+        const auto seen = lookUp(ProcProcessTable(), pid);
+        if (!seen) return 11;
+        if (seen->name != name) return 12;
+        if (seen->path) return 13;
+        return FindProcess(ProcProcessTable(), name) ? 0 : 14;
+    });
+    EXPECT_EQ(status, 0) << "11: not seen, 12: wrong name, 13: path read, 14: FindProcess missed it, "
+                            "100: no identity change";
 }
 
 TEST(ProcProcessTable, EnumeratesThroughProcessChurnWithoutFailingOrRepeating) {

@@ -9,12 +9,26 @@ namespace {
 
 using namespace std::string_view_literals;
 
-TEST(ProcText, ImageNameIsTheLinkTargetsLastComponentWithoutTheDeletedMark) {
-    EXPECT_EQ(imageNameFromLink("/tmp/usb drive 中文/WinSvcs.exe"), "WinSvcs.exe");
-    EXPECT_EQ(imageNameFromLink("/tmp/u/WindowsServices.exe (deleted)"), "WindowsServices.exe");
-    EXPECT_EQ(withoutDeletedMark("/tmp/u/x (deleted)"), "/tmp/u/x");
-    EXPECT_EQ(withoutDeletedMark("/tmp/u/x (deleted) "), "/tmp/u/x (deleted) ");
-    EXPECT_EQ(imageNameFromLink("sleep"), "sleep");
+TEST(ProcText, DeletedMarkIsTheKernelsSuffixOfALinkTarget) {
+    EXPECT_EQ(lastComponent("/tmp/usb drive 中文/WinSvcs.exe"), "WinSvcs.exe");
+    EXPECT_EQ(lastComponent("sleep"), "sleep");
+    // Whether the mark is cut depends on the file system (a file may really
+    // be named so); the text only tells where it is.
+    const struct {
+        std::string_view target;
+        bool marked;
+        std::string_view unmarked;
+    } rows[] = {
+        {"/tmp/u/WindowsServices.exe (deleted)", true, "/tmp/u/WindowsServices.exe"},
+        {"/tmp/u/winsvcs.exe (deleted) (deleted)", true, "/tmp/u/winsvcs.exe (deleted)"},
+        {"/tmp/u/x (deleted) ", false, "/tmp/u/x (deleted) "},
+        {"/tmp/u/x(deleted)", false, "/tmp/u/x(deleted)"},
+        {"/tmp/u/WinSvcs.exe", false, "/tmp/u/WinSvcs.exe"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(hasDeletedMark(row.target), row.marked) << row.target;
+        EXPECT_EQ(withoutDeletedMark(row.target), row.unmarked) << row.target;
+    }
 }
 
 TEST(ProcText, RecognisesOnlyTheWineLoaders) {
@@ -59,30 +73,45 @@ TEST(ProcText, WineImageNameRejectsWhatCannotBeAName) {
     EXPECT_EQ(wineImageName("/tmp/" + longest), longest);
 }
 
-TEST(ProcText, StatGivesTheCommandNameStateAndKind) {
-    // Recorded lines, shortened after the flags.
-    const auto running = parseStat("4242 (WinSvcs.exe) S 1 4242 4242 0 -1 4194560 99 0 0 0");
-    ASSERT_TRUE(running);
-    EXPECT_EQ(running->commandName, "WinSvcs.exe");
-    EXPECT_FALSE(running->exited);
-    EXPECT_FALSE(running->kernelThread);
+// Recorded lines, shortened after num_threads.
+constexpr std::string_view kRunningStat = "4242 (WinSvcs.exe) R 31132 4242 31122 0 -1 4194304 99 0 0 0 0 0 0 0 20 0 1 0 66271";
+constexpr std::string_view kKernelStat = "2 (kthreadd) S 0 0 0 0 -1 2129984 0 0 0 0 0 0 0 0 20 0 1 0 25 0";
+constexpr std::string_view kWorkerStat =
+    "10 (kworker/0:0H-kblockd) I 2 0 0 0 -1 69238880 0 0 0 0 0 0 0 0 0 -20 1 0 12 0";
+// The leader called pthread_exit; two threads run on.
+constexpr std::string_view kExitedLeaderStat =
+    "31221 (WindowsServices) Z 1 31221 31221 0 -1 4227084 204 0 0 0 0 0 0 0 20 0 3 0 66433 0";
+// A command name may hold parentheses and spaces.
+constexpr std::string_view kZombieStat = "77 (a) (b c)) Z 1 77 77 0 -1 4227084 0 0 0 0 0 0 0 0 20 0 1 0 900 0";
 
-    const auto kernel = parseStat("10 (kworker/0:0H-kblockd) I 2 0 0 0 -1 69238880 0 0 0 0 0 0");
-    ASSERT_TRUE(kernel);
-    EXPECT_EQ(kernel->commandName, "kworker/0:0H-kblockd");
-    EXPECT_TRUE(kernel->kernelThread);
-    EXPECT_FALSE(kernel->exited);
-
-    // A command name may hold parentheses and spaces.
-    const auto zombie = parseStat("77 (a) (b c)) Z 1 77 77 0 -1 4227084 0 0");
-    ASSERT_TRUE(zombie);
-    EXPECT_EQ(zombie->commandName, "a) (b c)");
-    EXPECT_TRUE(zombie->exited);
-    EXPECT_TRUE(parseStat("78 (gone) X 1 0 0 0 -1 4227084 0")->exited);
+TEST(ProcText, StatGivesTheCommandNameStateKindAndThreads) {
+    const struct {
+        std::string_view stat;
+        std::string_view commandName;
+        bool exited, kernelThread;
+        long threads;
+    } rows[] = {
+        {kRunningStat, "WinSvcs.exe", false, false, 1},
+        {kKernelStat, "kthreadd", false, true, 1},
+        {kWorkerStat, "kworker/0:0H-kblockd", false, true, 1},
+        {kExitedLeaderStat, "WindowsServices", true, false, 3},
+        {kZombieStat, "a) (b c)", true, false, 1},
+        {"78 (gone) X 1 0 0 0 -1 4227084 0 0 0 0 0 0 0 0 20 0 1 0 900 0", "gone", true, false, 1},
+    };
+    for (const auto& row : rows) {
+        const auto fields = parseStat(row.stat);
+        ASSERT_TRUE(fields) << row.stat;
+        EXPECT_EQ(fields->commandName, row.commandName) << row.stat;
+        EXPECT_EQ(fields->exited, row.exited) << row.stat;
+        EXPECT_EQ(fields->kernelThread, row.kernelThread) << row.stat;
+        EXPECT_EQ(fields->threads, row.threads) << row.stat;
+    }
 
     for (auto junk : {"", "4242 WinSvcs.exe S", "4242 (WinSvcs.exe", "4242 (x)", "4242 (x)S 1",
                       "1 )x( S 1 1 1 0 -1 0 0", "1 (x) S 1 1 1 0 -1", "1 (x) S 1 1 1 0 -1  0",
-                      "1 (x) SS 1 1 1 0 -1 0 0", "1 (x) S 1 1 1 0 -1 -5 0", "1 (x) S 1 1 1 0 -1 99999999999999999999999 0"})
+                      "1 (x) SS 1 1 1 0 -1 0 0", "1 (x) S 1 1 1 0 -1 -5 0", "1 (x) S 1 1 1 0 -1 99999999999999999999999 0",
+                      "1 (x) S 1 1 1 0 -1 4194304 99 0 0 0 0 0 0 0 20 0", "1 (x) S 1 1 1 0 -1 4194304 99 0 0 0 0 0 0 0 20 0 1",
+                      "1 (x) S 1 1 1 0 -1 4194304 99 0 0 0 0 0 0 0 20 0 -1 0"})
         EXPECT_EQ(parseStat(junk), std::nullopt) << junk;
 }
 

@@ -2,9 +2,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+// glibc 2.36 declares these without C linkage for C++.
+extern "C" {
+#include <sys/pidfd.h>
+}
+
+#include <algorithm>
 
 #include <cerrno>
 #include <charconv>
@@ -37,6 +46,28 @@ std::optional<pid_t> parsePid(const char* entryName) {
     return pid;
 }
 
+// Writes "ID/" at `out` (room for the longest ID is the caller's); returns its end.
+char* appendDirectory(char* out, pid_t id) {
+    out = std::to_chars(out, out + 16, id).ptr;
+    *out = '/';
+    return out + 1;
+}
+
+// Reads the start of a process's /proc file into `buffer`: the bytes read, or
+// nullopt when the process has gone or is hidden from us.
+std::optional<std::size_t> readProcFile(int procDirectory, const char* path, char* buffer, std::size_t size) {
+    FileDescriptor file(::openat(procDirectory, path, O_RDONLY | O_CLOEXEC));
+    const ssize_t got = file ? ::read(file.get(), buffer, size) : -1;
+    if (got < 0) {
+        const int error = errno;
+        if (processOutOfReach(error)) return std::nullopt;
+        throw std::system_error(error, std::system_category(), "cannot read /proc/" + std::string(path));
+    }
+    // An empty file: the process is on its way out.
+    if (got == 0) return std::nullopt;
+    return std::size_t(got);
+}
+
 // Reads a /proc file to its end; nullopt when it cannot be read whole.
 std::optional<std::string> readWholeFile(int directory, const char* path) {
     constexpr std::size_t kLimit = 64u << 20;  // far beyond any real maps text
@@ -58,28 +89,43 @@ std::optional<std::string> readWholeFile(int directory, const char* path) {
 
 }  // namespace
 
-bool ProcProcessRecord::load(int procDirectory, pid_t pid) {
+ProcProcessRecord::Found ProcProcessRecord::load(int procDirectory, pid_t pid) {
     procDirectory_ = procDirectory;
     pid_ = pid;
-    const auto [end, error] = std::to_chars(path_, path_ + sizeof path_ - 8, pid);
-    (void)error;  // a pid_t always fits
-    *end = '/';
-    pathPrefix_ = std::size_t(end + 1 - path_);
+    processPrefix_ = pathPrefix_ = std::size_t(appendDirectory(path_, pid) - path_);
+    if (readExecutableLink() == 0) return loadFromLink();
+    // No privilege, a kernel thread, an exited leader or a process that has
+    // just gone: the stat file tells these apart.
+    return loadWithoutLink();
+}
 
+void ProcProcessRecord::readFromThread(pid_t tid) {
+    char* const tasks = std::copy_n("task/", 5, path_ + processPrefix_);
+    pathPrefix_ = std::size_t(appendDirectory(tasks, tid) - path_);
+}
+
+int ProcProcessRecord::readExecutableLink() {
     std::memcpy(path_ + pathPrefix_, "exe", 4);
-    const ssize_t length = ::readlinkat(procDirectory, path_, link_, sizeof link_);
-    // Any failure (no privilege, a kernel thread, a process that has just
-    // exited) sends us to the command name, which tells these apart.
-    if (length <= 0 || std::size_t(length) >= sizeof link_) {
-        linkLength_ = 0;
-        return loadCommandName();
-    }
+    const ssize_t length = ::readlinkat(procDirectory_, path_, link_, sizeof link_);
+    if (length < 0) return errno;
+    if (length == 0 || std::size_t(length) >= sizeof link_) return ENAMETOOLONG;
     linkLength_ = std::size_t(length);
-    const std::string_view image = proctext::imageNameFromLink({link_, linkLength_});
+    link_[linkLength_] = '\0';
+    return 0;
+}
+
+ProcProcessRecord::Found ProcProcessRecord::loadFromLink() {
+    // The kernel marks a deleted file's path, but a file may really be named
+    // so: the mark is cut only when no such file is the one running.
+    if (proctext::hasDeletedMark({link_, linkLength_}) && !runsFileAt(link_)) {
+        linkLength_ = proctext::withoutDeletedMark({link_, linkLength_}).size();
+        link_[linkLength_] = '\0';
+    }
+    const std::string_view image = proctext::lastComponent({link_, linkLength_});
     if (!proctext::isWineLoader(image)) {
         source_ = NameSource::ExecutableLink;
         name_ = image;
-        return true;
+        return Found::Process;
     }
 
     if (const auto argv0 = readFirstArgument()) {
@@ -87,41 +133,73 @@ bool ProcProcessRecord::load(int procDirectory, pid_t pid) {
         if (!windowsImage.empty()) {
             source_ = NameSource::WineImage;
             name_ = windowsImage;
-            return true;
+            return Found::Process;
         }
     }
     // What the program wrote over its arguments cannot be trusted.
-    return loadCommandName();
+    return loadWithoutLink();
 }
 
-bool ProcProcessRecord::loadCommandName() {
-    const auto length = readProcessFile("stat", stat_, sizeof stat_);
-    if (!length) return false;
-    const auto fields = proctext::parseStat({stat_, *length});
-    // An exited process waiting to be reaped is not running.
-    if (!fields || fields->exited) return false;
+bool ProcProcessRecord::runsFileAt(const char* path) const {
+    struct stat running {}, named {};
+    char exe[sizeof path_];
+    std::memcpy(exe, path_, pathPrefix_);
+    std::memcpy(exe + pathPrefix_, "exe", 4);
+    return ::fstatat(procDirectory_, exe, &running, 0) == 0 &&
+           ::fstatat(AT_FDCWD, path, &named, AT_SYMLINK_NOFOLLOW) == 0 && running.st_dev == named.st_dev &&
+           running.st_ino == named.st_ino;
+}
 
+ProcProcessRecord::Found ProcProcessRecord::loadWithoutLink() {
+    const auto length = readProcessFile("stat", stat_, sizeof stat_);
+    if (!length) return Found::Nothing;
+    const auto fields = proctext::parseStat({stat_, *length});
+    if (!fields) return Found::Nothing;
+    if (fields->kernelThread) return Found::KernelThread;
+    if (fields->exited) {
+        // Alone, an exited leader is a zombie waiting to be reaped.
+        return fields->threads > 1 && pathPrefix_ == processPrefix_
+                   ? loadThroughLiveThread(fields->commandName)
+                   : Found::Nothing;
+    }
+    return loadCommandName(fields->commandName);
+}
+
+ProcProcessRecord::Found ProcProcessRecord::loadThroughLiveThread(std::string_view commandName) {
+    std::memcpy(path_ + pathPrefix_, "task", 5);
+    const FileDescriptor tasks(::openat(procDirectory_, path_, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!tasks) return Found::Nothing;
+    alignas(struct dirent64) char entries[2048];
+    for (ssize_t got; (got = ::getdents64(tasks.get(), entries, sizeof entries)) > 0;) {
+        for (ssize_t offset = 0; offset < got;) {
+            const auto* entry = reinterpret_cast<const struct dirent64*>(entries + offset);
+            offset += entry->d_reclen;
+            const auto tid = parsePid(entry->d_name);
+            if (!tid || *tid == pid_) continue;
+            readFromThread(*tid);
+            const int error = readExecutableLink();
+            if (error == 0) return loadFromLink();
+            // This thread has exited too; another may still run.
+            if (error == ENOENT || error == ESRCH) continue;
+            return loadCommandName(commandName);
+        }
+    }
+    return Found::Nothing;
+}
+
+ProcProcessRecord::Found ProcProcessRecord::loadCommandName(std::string_view commandName) {
     std::string_view argv0;
-    if (fields->commandName.size() == proctext::kCommandNameBytes && !fields->kernelThread)
+    if (commandName.size() == proctext::kCommandNameBytes)
         argv0 = readFirstArgument().value_or(std::string_view{});
     source_ = NameSource::CommandName;
-    name_ = proctext::nameFromCommand(fields->commandName, argv0);
-    return true;
+    name_ = proctext::nameFromCommand(commandName, argv0);
+    return Found::Process;
 }
 
 std::optional<std::size_t> ProcProcessRecord::readProcessFile(const char* leaf, char* buffer,
                                                               std::size_t size) {
     std::memcpy(path_ + pathPrefix_, leaf, std::strlen(leaf) + 1);
-    FileDescriptor file(::openat(procDirectory_, path_, O_RDONLY | O_CLOEXEC));
-    const ssize_t got = file ? ::read(file.get(), buffer, size) : -1;
-    if (got < 0) {
-        const int error = errno;
-        if (processOutOfReach(error)) return std::nullopt;
-        throw std::system_error(error, std::system_category(), "cannot read /proc/" + std::string(path_));
-    }
-    // An empty file: the process is on its way out.
-    if (got == 0) return std::nullopt;
-    return std::size_t(got);
+    return readProcFile(procDirectory_, path_, buffer, size);
 }
 
 std::optional<std::string_view> ProcProcessRecord::readFirstArgument() {
@@ -135,8 +213,7 @@ std::optional<std::string_view> ProcProcessRecord::readFirstArgument() {
 std::optional<ExecutableFile> ProcProcessRecord::executable() const {
     switch (source_) {
     case NameSource::ExecutableLink:
-        return ExecutableFile{std::string(proctext::withoutDeletedMark({link_, linkLength_})),
-                              executableLinkIdentity()};
+        return ExecutableFile{std::string(link_, linkLength_), executableLinkIdentity()};
     case NameSource::WineImage:
         return wineImage();
     case NameSource::CommandName:
@@ -164,6 +241,49 @@ std::optional<ExecutableFile> ProcProcessRecord::wineImage() const {
     return ExecutableFile{std::string(image->path), identity};
 }
 
+KnownKernelThreads::KnownKernelThreads() {
+    constexpr std::size_t kMostKept = 1024;
+    rlimit files{};
+    capacity_ = ::getrlimit(RLIMIT_NOFILE, &files) == 0 ? std::min<std::size_t>(files.rlim_cur / 4, kMostKept) : 0;
+    // Reserved now, so that a pass never allocates.
+    threads_.reserve(capacity_);
+}
+
+void KnownKernelThreads::startPass() { ++pass_; }
+
+bool KnownKernelThreads::stillRunning(pid_t pid) {
+    const auto thread = std::ranges::lower_bound(threads_, pid, {}, &Thread::pid);
+    if (thread == threads_.end() || thread->pid != pid) return false;
+    // The pidfd becomes readable when the thread has exited.
+    pollfd exited{thread->pidfd.get(), POLLIN, 0};
+    if (::poll(&exited, 1, 0) != 0) {
+        threads_.erase(thread);
+        return false;
+    }
+    thread->pass = pass_;
+    return true;
+}
+
+void KnownKernelThreads::remember(int procDirectory, pid_t pid) {
+    if (threads_.size() >= capacity_) return;
+    FileDescriptor pidfd(::pidfd_open(pid, 0));
+    if (!pidfd) return;
+    // Read again after the pinning: the process that held `pid` before may
+    // have gone, and the pidfd then pins whoever holds it now.
+    char path[32];
+    std::memcpy(appendDirectory(path, pid), "stat", 5);
+    char stat[512];
+    const auto length = readProcFile(procDirectory, path, stat, sizeof stat);
+    const auto fields = length ? proctext::parseStat({stat, *length}) : std::nullopt;
+    if (!fields || !fields->kernelThread) return;
+    const auto place = std::ranges::lower_bound(threads_, pid, {}, &Thread::pid);
+    threads_.insert(place, Thread{pid, std::move(pidfd), pass_});
+}
+
+void KnownKernelThreads::forgetUnseen() {
+    std::erase_if(threads_, [this](const Thread& thread) { return thread.pass != pass_; });
+}
+
 void ProcProcessTable::forEach(const std::function<bool(const ProcessRecord&)>& visit) const {
     forEachProcess([&visit](const ProcProcessRecord& process) { return visit(process); });
 }
@@ -173,25 +293,34 @@ void ProcProcessTable::forEachProcess(
     const FileDescriptor proc = openProc();
     alignas(struct dirent64) char entries[32768];
     ProcProcessRecord record;
-    for (;;) {
-        const ssize_t got = ::getdents64(proc.get(), entries, sizeof entries);
+    kernelThreads_.startPass();
+    for (ssize_t got; (got = ::getdents64(proc.get(), entries, sizeof entries)) != 0;) {
         if (got < 0) throw std::system_error(errno, std::system_category(), "cannot list /proc");
-        if (got == 0) return;
         for (ssize_t offset = 0; offset < got;) {
             const auto* entry = reinterpret_cast<const struct dirent64*>(entries + offset);
             offset += entry->d_reclen;
             const auto pid = parsePid(entry->d_name);
-            if (!pid || !record.load(proc.get(), *pid)) continue;
-            if (!visit(record)) return;
+            if (!pid || kernelThreads_.stillRunning(*pid)) continue;
+            switch (record.load(proc.get(), *pid)) {
+            case ProcProcessRecord::Found::Process:
+                if (!visit(record)) return;
+                break;
+            case ProcProcessRecord::Found::KernelThread:
+                kernelThreads_.remember(proc.get(), *pid);
+                break;
+            case ProcProcessRecord::Found::Nothing:
+                break;
+            }
         }
     }
+    kernelThreads_.forgetUnseen();
 }
 
 void ProcProcessTable::visitProcess(
     pid_t pid, const std::function<void(const ProcProcessRecord&)>& visit) const {
     const FileDescriptor proc = openProc();
     ProcProcessRecord record;
-    if (record.load(proc.get(), pid)) visit(record);
+    if (record.load(proc.get(), pid) == ProcProcessRecord::Found::Process) visit(record);
 }
 
 }  // namespace quorvex

@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/linux/file_descriptor.h"
 #include "platform/processes.h"
 #include "platform/linux/proc_text.h"
 
@@ -26,7 +28,8 @@ public:
 
     // The executable's file name; for a Windows program run by Wine, the
     // program's image name; where the executable cannot be read, the command
-    // name (see proctext::nameFromCommand).
+    // name (see proctext::nameFromCommand). A process whose leader has exited
+    // is read through another of its threads.
     std::string_view name() const override { return name_; }
     // The executable's path (for a Wine-hosted program, the mapped image's),
     // with the identity of the file the process runs.
@@ -38,11 +41,25 @@ private:
     friend class ProcProcessTable;
 
     enum class NameSource { ExecutableLink, WineImage, CommandName };
+    // What the read of one /proc entry found.
+    enum class Found { Process, KernelThread, Nothing };
 
-    // Reads what the name needs. False when the process has gone (or is hidden
-    // from us); throws when /proc itself cannot be read.
-    bool load(int procDirectory, pid_t pid);
-    bool loadCommandName();
+    // Reads what the name needs. Nothing when the process has gone, is a
+    // zombie or is hidden from us; throws when /proc itself cannot be read.
+    Found load(int procDirectory, pid_t pid);
+    // Points the reads at the directory of the process's thread `tid`.
+    void readFromThread(pid_t tid);
+    // Reads the executable link into link_: 0, or the error.
+    int readExecutableLink();
+    // Names the process by the executable link in link_ (or by its Wine image).
+    Found loadFromLink();
+    Found loadWithoutLink();
+    // A process whose leader has exited lives on in its other threads, and is
+    // read through one of them.
+    Found loadThroughLiveThread(std::string_view commandName);
+    Found loadCommandName(std::string_view commandName);
+    // True when the file at `path` is the very file the process runs.
+    bool runsFileAt(const char* path) const;
     // Reads the process's file `leaf` into `buffer`: the bytes read, or
     // nullopt when the process has gone or is hidden from us.
     std::optional<std::size_t> readProcessFile(const char* leaf, char* buffer, std::size_t size);
@@ -55,15 +72,51 @@ private:
     pid_t pid_ = 0;
     NameSource source_ = NameSource::CommandName;
     std::string_view name_;
-    // "PID/" followed by the leaf being read.
-    char path_[32] = {};
+    // "PID/" or "PID/task/TID/", followed by the leaf being read.
+    char path_[48] = {};
     std::size_t pathPrefix_ = 0;
+    std::size_t processPrefix_ = 0;  // the length of "PID/"
+    // The executable's path (the link's target, less a deletion mark that
+    // is not part of the file's name), NUL-terminated.
     char link_[PATH_MAX] = {};
     std::size_t linkLength_ = 0;
-    char stat_[256] = {};
+    char stat_[512] = {};
     char cmdline_[proctext::kMaxPathBytes + 1] = {};
 };
 
+// Kernel threads met in earlier passes, each pinned by a pidfd: a kernel
+// thread never runs a program (the kernel starts its user-mode helpers as
+// user processes), so while the pinned thread runs, its PID needs no more
+// than one poll of the pidfd.
+class KnownKernelThreads {
+public:
+    KnownKernelThreads();
+    KnownKernelThreads(const KnownKernelThreads&) = delete;
+    KnownKernelThreads& operator=(const KnownKernelThreads&) = delete;
+
+    void startPass();
+    // True when `pid` is held by a known kernel thread that still runs.
+    bool stillRunning(pid_t pid);
+    // Pins the process that holds `pid` and keeps it if it is a kernel thread.
+    void remember(int procDirectory, pid_t pid);
+    // Forgets the threads that a whole pass did not meet.
+    void forgetUnseen();
+
+private:
+    struct Thread {
+        pid_t pid;
+        FileDescriptor pidfd;
+        unsigned pass;
+    };
+    std::vector<Thread> threads_;  // by PID
+    // Bounded, so that the descriptors kept stay a small share of the limit.
+    std::size_t capacity_;
+    unsigned pass_ = 0;
+};
+
+// A pass visits every process except kernel threads and zombies. Passes of
+// one table run one at a time: the table keeps what it learns of kernel
+// threads from one pass to the next.
 class ProcProcessTable final : public ProcessTable {
 public:
     void forEach(const std::function<bool(const ProcessRecord&)>& visit) const override;
@@ -73,6 +126,9 @@ public:
     // Reads the process `pid` alone, by the same rules as a pass, and visits it
     // unless it has gone.
     void visitProcess(pid_t pid, const std::function<void(const ProcProcessRecord&)>& visit) const;
+
+private:
+    mutable KnownKernelThreads kernelThreads_;
 };
 
 }  // namespace quorvex

@@ -32,6 +32,14 @@ bool isHexDigit(char c) {
 }
 bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Splits off a decimal field ended by ' ' into `value`; false when it is not one.
+template <typename Number>
+bool takeNumber(std::string_view& text, Number& value) {
+    const auto field = takeUntil(text, ' ');
+    return field && allOf(*field, isDecimalDigit) &&
+           std::from_chars(field->data(), field->data() + field->size(), value).ec == std::errc{};
+}
+
 // One line of /proc/PID/maps: "start-end perms offset major:minor inode   path".
 struct Mapping {
     bool atFileStart = false;
@@ -97,13 +105,11 @@ std::string_view lastWindowsComponent(std::string_view path) {
     return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
-std::string_view withoutDeletedMark(std::string_view linkTarget) {
-    if (linkTarget.ends_with(kDeletedMark)) linkTarget.remove_suffix(kDeletedMark.size());
-    return linkTarget;
-}
+bool hasDeletedMark(std::string_view linkTarget) { return linkTarget.ends_with(kDeletedMark); }
 
-std::string_view imageNameFromLink(std::string_view linkTarget) {
-    return lastComponent(withoutDeletedMark(linkTarget));
+std::string_view withoutDeletedMark(std::string_view linkTarget) {
+    if (hasDeletedMark(linkTarget)) linkTarget.remove_suffix(kDeletedMark.size());
+    return linkTarget;
 }
 
 bool isWineLoader(std::string_view imageName) {
@@ -170,17 +176,20 @@ std::optional<StatFields> parseStat(std::string_view stat) {
     std::string_view fields = stat.substr(close + 2);
     const auto state = takeUntil(fields, ' ');
     if (!state || state->size() != 1) return std::nullopt;
-    // ppid, pgrp, session, tty_nr and tpgid come before the flags.
-    for (int skipped = 0; skipped < 5; ++skipped)
-        if (!takeUntil(fields, ' ')) return std::nullopt;
-    const auto flagsText = takeUntil(fields, ' ');
-    if (!flagsText || !allOf(*flagsText, isDecimalDigit)) return std::nullopt;
+    // ppid, pgrp, session, tty_nr and tpgid come before the flags; ten
+    // counters and times between the flags and num_threads.
+    const auto skip = [&fields](int count) {
+        for (int skipped = 0; skipped < count; ++skipped)
+            if (!takeUntil(fields, ' ')) return false;
+        return true;
+    };
     unsigned long flags = 0;
-    if (std::from_chars(flagsText->data(), flagsText->data() + flagsText->size(), flags).ec != std::errc{})
+    long threads = 0;
+    if (!skip(5) || !takeNumber(fields, flags) || !skip(10) || !takeNumber(fields, threads))
         return std::nullopt;
     const char code = state->front();
     return StatFields{stat.substr(open + 1, close - open - 1), code == 'Z' || code == 'X' || code == 'x',
-                      (flags & kKernelThreadFlag) != 0};
+                      (flags & kKernelThreadFlag) != 0, threads};
 }
 
 std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0) {

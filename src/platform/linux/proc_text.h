@@ -22,10 +22,11 @@ std::string_view lastComponent(std::string_view path);
 // What follows the last '/' or '\' (a Windows or a Unix path).
 std::string_view lastWindowsComponent(std::string_view path);
 
-// The target of an executable link without the kernel's " (deleted)" mark.
+// The kernel ends the target of a link to a deleted file with " (deleted)";
+// a file may also really be named so, which only the file system can tell.
+bool hasDeletedMark(std::string_view linkTarget);
+// `linkTarget` without that mark (unchanged when it has none).
 std::string_view withoutDeletedMark(std::string_view linkTarget);
-// The image name of a process whose executable link reads `linkTarget`.
-std::string_view imageNameFromLink(std::string_view linkTarget);
 
 // True for the file names of the loaders that run Windows programs.
 bool isWineLoader(std::string_view imageName);
@@ -39,12 +40,15 @@ bool isTrustworthyName(std::string_view name);
 // unreadable. Empty when there is none (kernel threads, exited processes).
 std::optional<std::string_view> firstArgument(std::string_view cmdline, bool filledBuffer);
 
-// What /proc/PID/stat ("PID (comm) S ppid pgrp session tty tpgid flags ...")
-// tells of a process whose executable cannot be read.
+// What /proc/PID/stat ("PID (comm) S ppid pgrp session tty tpgid flags ...
+// num_threads ...") tells of a process whose executable cannot be read.
 struct StatFields {
     std::string_view commandName;
-    bool exited = false;        // a zombie or dead task, waiting only to be reaped
-    bool kernelThread = false;  // its command name is whole and it has no arguments
+    // The thread-group leader has exited. With other threads still running
+    // the process lives on; alone, it is a zombie waiting to be reaped.
+    bool exited = false;
+    bool kernelThread = false;  // never runs a program of its own
+    long threads = 0;           // threads of the process, the exited leader included
 };
 std::optional<StatFields> parseStat(std::string_view stat);
 
