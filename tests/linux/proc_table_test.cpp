@@ -46,22 +46,39 @@ TEST(ProcProcessTable, FindsWormCopiesByTheWatchListSpelling) {
     const fs::path services = copyProgram(kSleepProgram, folder / "WindowsServices.exe");
     ASSERT_FALSE(FindProcess(table, "winsvcs.exe"));
     ASSERT_FALSE(FindProcess(table, "WindowsServices.exe"));
-    {
+    // These are watched names: a guard running on this machine may kill the
+    // copies at any moment, so the answers count only when both copies still
+    // run after them.
+    for (int attempt = 0; attempt < 5; ++attempt) {
         const auto first = startSleeper(winsvcs);
         const auto second = startSleeper(services);
-        EXPECT_TRUE(FindProcess(table, "winsvcs.exe"));
+        const bool found = FindProcess(table, "winsvcs.exe");
         // 19 characters: more than the kernel's command name keeps.
-        EXPECT_TRUE(FindProcess(table, "WindowsServices.exe"));
-        EXPECT_FALSE(FindProcess(table, "WindowsServices.ex"));
-        EXPECT_FALSE(FindProcess(table, "dowsServices.exe"));
-
+        const bool foundLong = FindProcess(table, "WindowsServices.exe");
+        const bool foundCut = FindProcess(table, "WindowsServices.ex") || FindProcess(table, "dowsServices.exe");
         const auto seen = lookUp(table, second->pid());
+        if (!first->running() || !second->running()) continue;
+
+        EXPECT_TRUE(found);
+        EXPECT_TRUE(foundLong);
+        EXPECT_FALSE(foundCut);
         ASSERT_TRUE(seen);
         EXPECT_EQ(seen->name, "WindowsServices.exe");
         EXPECT_EQ(seen->path, services.string());
+        return;
     }
-    EXPECT_FALSE(FindProcess(table, "winsvcs.exe")) << "the copies have exited";
-    EXPECT_FALSE(FindProcess(table, "WindowsServices.exe"));
+    GTEST_SKIP() << "something on this machine kills every copy under a watched name";
+}
+
+TEST(ProcProcessTable, ForgetsCopiesThatHaveExited) {
+    const TempFolder folder;
+    const ProcProcessTable table;
+    const std::string name = uniqueImageName("WindowsServices");
+    {
+        const auto copy = startSleeper(copyProgram(kSleepProgram, folder / name));
+        ASSERT_TRUE(FindProcess(table, name));
+    }
+    EXPECT_FALSE(FindProcess(table, name)) << "the copy has exited";
 }
 
 TEST(ProcProcessTable, NamesAProcessByItsExecutableNotByTheLinkItWasStartedThrough) {
