@@ -84,14 +84,16 @@ void killStart(benchmark::State& state) {
     }
 }
 
-// Keeps the median time per iteration (in microseconds) of every benchmark.
+// Keeps the median CPU time per iteration (in microseconds) of every
+// benchmark. CPU time, not wall time: on a machine shared with other work a
+// pass's wall time also counts the time the pass waited for a core.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-            times_[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
+            times_[run.run_name.function_name].push_back(run.GetAdjustedCPUTime());
             if (const auto count = run.counters.find("processes"); count != run.counters.end())
                 processes_ = count->second.value;
         }

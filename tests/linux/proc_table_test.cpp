@@ -1,5 +1,6 @@
 #include <signal.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -144,6 +145,14 @@ TEST(ProcProcessTable, PassesOverAnExitedProcessNotYetReaped) {
     EXPECT_FALSE(lookUp(table, child.pid()));
 }
 
+// The command name in /proc/PID/comm.
+std::string commandNameOf(pid_t pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
 // A forked copy of this test program whose first thread has exited while
 // another runs on; killed and reaped when the object goes.
 class LeaderExited {
@@ -262,39 +271,76 @@ TEST(ProcProcessTable, NamesProcessesWithoutAReadableExecutableByTheirCommandNam
     const std::string longName = uniqueImageName("WindowsServices");
     const auto child = startSleeper(copyProgram(kSleepProgram, folder / longName));
     const int status = asAnotherUserThanRoot([] {
+        // The second pass reads through the stat files the first one kept.
+        const ProcProcessTable table;
         int unreadable = 0, misnamed = 0;
-        ProcProcessTable().forEachProcess([&](const ProcProcessRecord& process) {
-            if (process.executablePath()) return true;
-            ++unreadable;
-            const auto expected = commandRuleName(process.pid());
-            misnamed += expected && *expected != process.name();
-            return true;
-        });
+        for (int pass = 0; pass < 2; ++pass)
+            table.forEachProcess([&](const ProcProcessRecord& process) {
+                if (process.executablePath()) return true;
+                ++unreadable;
+                const auto expected = commandRuleName(process.pid());
+                misnamed += expected && *expected != process.name();
+                return true;
+            });
         return unreadable == 0 ? 10 : std::min(misnamed, 99);
     });
     EXPECT_EQ(status, 0) << "10: no executable was unreadable, 1-99: processes misnamed, 100: no identity change";
 }
 
-TEST(ProcProcessTable, SeesAnotherUsersLongNameWithoutItsExecutable) {
+// Waits up to ten seconds for `condition`.
+bool eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition())
+        if (std::chrono::steady_clock::now() > deadline) return false;
+    return true;
+}
+
+TEST(ProcProcessTable, SeesAnotherUsersLongNameWithoutItsExecutableAndItsLaterName) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to start a process of another user than the observer";
     const TempFolder folder;
-    // Longer than the 15 characters of a command name.
+    // A shell under a name longer than the 15 characters of a command name,
+    // which takes the command name "renamed" on SIGUSR1 and otherwise waits
+    // on a FIFO that never speaks.
     const std::string name = uniqueImageName("WindowsServices");
-    const fs::path worm = copyProgram(kSleepProgram, folder / name);
-    const auto child = startSleeper(worm);
+    const fs::path fifo = folder / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Child shell(copyProgram("/bin/bash", folder / name),
+                {"-c", "trap 'printf renamed > /proc/$$/comm' USR1; exec 3<>\"$0\"; while :; do read -r -u 3 _; done",
+                 fifo.string()});
+    const std::string proc = "/proc/" + std::to_string(shell.pid());
+    ASSERT_TRUE(eventually([&] { return fs::exists(proc + "/fd/3"); })) << "the shell never set its trap";
 
     // An unprivileged observer cannot read root's executable links: it must
-    // extend the cut command name from argv[0].
-    const pid_t pid = child->pid();
+    // extend the cut command name from argv[0]. Between its passes the
+    // process renames itself, which the next pass must see.
+    int firstPassDone[2], renamed[2];
+    ASSERT_EQ(::pipe(firstPassDone), 0);
+    ASSERT_EQ(::pipe(renamed), 0);
+    std::thread renamer([&] {
+        char byte = 0;
+        if (::read(firstPassDone[0], &byte, 1) != 1) return;
+        ::kill(shell.pid(), SIGUSR1);
+        eventually([&] { return commandNameOf(shell.pid()) == "renamed"; });
+        (void)!::write(renamed[1], &byte, 1);
+    });
+    const pid_t pid = shell.pid();
     const int status = asAnotherUserThanRoot([&] {
-        const auto seen = lookUp(ProcProcessTable(), pid);
-        if (!seen) return 11;
+        const ProcProcessTable table;
+        const auto seen = lookUp(table, pid);
+        const bool found = FindProcess(table, name);
+        char byte = 'x';
+        if (::write(firstPassDone[1], &byte, 1) != 1 || ::read(renamed[0], &byte, 1) != 1) return 15;
+        const auto later = lookUp(table, pid);
+        if (!seen || !later) return 11;
         if (seen->name != name) return 12;
         if (seen->path) return 13;
-        return FindProcess(ProcProcessTable(), name) ? 0 : 14;
+        if (!found) return 14;
+        return later->name == "renamed" ? 0 : 16;
     });
+    renamer.join();
+    for (int fd : {firstPassDone[0], firstPassDone[1], renamed[0], renamed[1]}) ::close(fd);
     EXPECT_EQ(status, 0) << "11: not seen, 12: wrong name, 13: path read, 14: FindProcess missed it, "
-                            "100: no identity change";
+                            "15: no word from the test, 16: the later name was not seen, 100: no identity change";
 }
 
 TEST(ProcProcessTable, EnumeratesThroughProcessChurnWithoutFailingOrRepeating) {

@@ -53,10 +53,10 @@ char* appendDirectory(char* out, pid_t id) {
     return out + 1;
 }
 
-// Reads the start of a process's /proc file into `buffer`: the bytes read, or
-// nullopt when the process has gone or is hidden from us.
-std::optional<std::size_t> readProcFile(int procDirectory, const char* path, char* buffer, std::size_t size) {
-    FileDescriptor file(::openat(procDirectory, path, O_RDONLY | O_CLOEXEC));
+// Reads the start of a process's /proc file `path`, opened as `file`, into
+// `buffer`: the bytes read, or nullopt when the process has gone or is
+// hidden from us.
+std::optional<std::size_t> readFrom(const FileDescriptor& file, const char* path, char* buffer, std::size_t size) {
     const ssize_t got = file ? ::read(file.get(), buffer, size) : -1;
     if (got < 0) {
         const int error = errno;
@@ -66,6 +66,10 @@ std::optional<std::size_t> readProcFile(int procDirectory, const char* path, cha
     // An empty file: the process is on its way out.
     if (got == 0) return std::nullopt;
     return std::size_t(got);
+}
+
+std::optional<std::size_t> readProcFile(int procDirectory, const char* path, char* buffer, std::size_t size) {
+    return readFrom(FileDescriptor(::openat(procDirectory, path, O_RDONLY | O_CLOEXEC)), path, buffer, size);
 }
 
 // Reads a /proc file to its end; nullopt when it cannot be read whole.
@@ -89,8 +93,9 @@ std::optional<std::string> readWholeFile(int directory, const char* path) {
 
 }  // namespace
 
-ProcProcessRecord::Found ProcProcessRecord::load(int procDirectory, pid_t pid) {
+ProcProcessRecord::Found ProcProcessRecord::load(int procDirectory, pid_t pid, KeptDescriptors* kept) {
     procDirectory_ = procDirectory;
+    kept_ = kept;
     pid_ = pid;
     processPrefix_ = pathPrefix_ = std::size_t(appendDirectory(path_, pid) - path_);
     if (readExecutableLink() == 0) return loadFromLink();
@@ -151,18 +156,32 @@ bool ProcProcessRecord::runsFileAt(const char* path) const {
 }
 
 ProcProcessRecord::Found ProcProcessRecord::loadWithoutLink() {
-    const auto length = readProcessFile("stat", stat_, sizeof stat_);
+    FileDescriptor opened;
+    const auto length = readStat(opened);
     if (!length) return Found::Nothing;
     const auto fields = proctext::parseStat({stat_, *length});
     if (!fields) return Found::Nothing;
     if (fields->kernelThread) return Found::KernelThread;
+    const bool ownDirectory = pathPrefix_ == processPrefix_;
     if (fields->exited) {
         // Alone, an exited leader is a zombie waiting to be reaped.
-        return fields->threads > 1 && pathPrefix_ == processPrefix_
-                   ? loadThroughLiveThread(fields->commandName)
-                   : Found::Nothing;
+        return fields->threads > 1 && ownDirectory ? loadThroughLiveThread(fields->commandName) : Found::Nothing;
     }
+    if (kept_ && opened && ownDirectory) kept_->keepStatFile(pid_, std::move(opened));
     return loadCommandName(fields->commandName);
+}
+
+std::optional<std::size_t> ProcProcessRecord::readStat(FileDescriptor& opened) {
+    const int keptFile = kept_ && pathPrefix_ == processPrefix_ ? kept_->statFile(pid_) : -1;
+    if (keptFile >= 0) {
+        const ssize_t got = ::pread(keptFile, stat_, sizeof stat_, 0);
+        if (got > 0) return std::size_t(got);
+        // The process it was kept for has gone; its PID may be another's now.
+        kept_->forget(pid_);
+    }
+    std::memcpy(path_ + pathPrefix_, "stat", 5);
+    opened = FileDescriptor(::openat(procDirectory_, path_, O_RDONLY | O_CLOEXEC));
+    return readFrom(opened, path_, stat_, sizeof stat_);
 }
 
 ProcProcessRecord::Found ProcProcessRecord::loadThroughLiveThread(std::string_view commandName) {
@@ -241,31 +260,43 @@ std::optional<ExecutableFile> ProcProcessRecord::wineImage() const {
     return ExecutableFile{std::string(image->path), identity};
 }
 
-KnownKernelThreads::KnownKernelThreads() {
+KeptDescriptors::KeptDescriptors() {
     constexpr std::size_t kMostKept = 1024;
     rlimit files{};
     capacity_ = ::getrlimit(RLIMIT_NOFILE, &files) == 0 ? std::min<std::size_t>(files.rlim_cur / 4, kMostKept) : 0;
     // Reserved now, so that a pass never allocates.
-    threads_.reserve(capacity_);
+    kept_.reserve(capacity_);
 }
 
-void KnownKernelThreads::startPass() { ++pass_; }
+void KeptDescriptors::startPass() { ++pass_; }
 
-bool KnownKernelThreads::stillRunning(pid_t pid) {
-    const auto thread = std::ranges::lower_bound(threads_, pid, {}, &Thread::pid);
-    if (thread == threads_.end() || thread->pid != pid) return false;
+KeptDescriptors::Kept* KeptDescriptors::find(pid_t pid) {
+    const auto kept = std::ranges::lower_bound(kept_, pid, {}, &Kept::pid);
+    if (kept == kept_.end() || kept->pid != pid) return nullptr;
+    kept->pass = pass_;
+    return &*kept;
+}
+
+bool KeptDescriptors::isRunningKernelThread(pid_t pid) {
+    const Kept* kept = find(pid);
+    if (!kept || !kept->kernelThread) return false;
     // The pidfd becomes readable when the thread has exited.
-    pollfd exited{thread->pidfd.get(), POLLIN, 0};
-    if (::poll(&exited, 1, 0) != 0) {
-        threads_.erase(thread);
-        return false;
-    }
-    thread->pass = pass_;
-    return true;
+    pollfd exited{kept->descriptor.get(), POLLIN, 0};
+    if (::poll(&exited, 1, 0) == 0) return true;
+    forget(pid);
+    return false;
 }
 
-void KnownKernelThreads::remember(int procDirectory, pid_t pid) {
-    if (threads_.size() >= capacity_) return;
+int KeptDescriptors::statFile(pid_t pid) {
+    const Kept* kept = find(pid);
+    return kept && !kept->kernelThread ? kept->descriptor.get() : -1;
+}
+
+void KeptDescriptors::forget(pid_t pid) {
+    std::erase_if(kept_, [pid](const Kept& kept) { return kept.pid == pid; });
+}
+
+void KeptDescriptors::keepKernelThread(int procDirectory, pid_t pid) {
     FileDescriptor pidfd(::pidfd_open(pid, 0));
     if (!pidfd) return;
     // Read again after the pinning: the process that held `pid` before may
@@ -275,13 +306,20 @@ void KnownKernelThreads::remember(int procDirectory, pid_t pid) {
     char stat[512];
     const auto length = readProcFile(procDirectory, path, stat, sizeof stat);
     const auto fields = length ? proctext::parseStat({stat, *length}) : std::nullopt;
-    if (!fields || !fields->kernelThread) return;
-    const auto place = std::ranges::lower_bound(threads_, pid, {}, &Thread::pid);
-    threads_.insert(place, Thread{pid, std::move(pidfd), pass_});
+    if (fields && fields->kernelThread) keep(Kept{pid, std::move(pidfd), true, pass_});
 }
 
-void KnownKernelThreads::forgetUnseen() {
-    std::erase_if(threads_, [this](const Thread& thread) { return thread.pass != pass_; });
+void KeptDescriptors::keepStatFile(pid_t pid, FileDescriptor stat) { keep(Kept{pid, std::move(stat), false, pass_}); }
+
+void KeptDescriptors::keep(Kept kept) {
+    if (kept_.size() >= capacity_) return;
+    const auto place = std::ranges::lower_bound(kept_, kept.pid, {}, &Kept::pid);
+    if (place != kept_.end() && place->pid == kept.pid) return;
+    kept_.insert(place, std::move(kept));
+}
+
+void KeptDescriptors::forgetUnseen() {
+    std::erase_if(kept_, [this](const Kept& kept) { return kept.pass != pass_; });
 }
 
 void ProcProcessTable::forEach(const std::function<bool(const ProcessRecord&)>& visit) const {
@@ -293,34 +331,34 @@ void ProcProcessTable::forEachProcess(
     const FileDescriptor proc = openProc();
     alignas(struct dirent64) char entries[32768];
     ProcProcessRecord record;
-    kernelThreads_.startPass();
+    kept_.startPass();
     for (ssize_t got; (got = ::getdents64(proc.get(), entries, sizeof entries)) != 0;) {
         if (got < 0) throw std::system_error(errno, std::system_category(), "cannot list /proc");
         for (ssize_t offset = 0; offset < got;) {
             const auto* entry = reinterpret_cast<const struct dirent64*>(entries + offset);
             offset += entry->d_reclen;
             const auto pid = parsePid(entry->d_name);
-            if (!pid || kernelThreads_.stillRunning(*pid)) continue;
-            switch (record.load(proc.get(), *pid)) {
+            if (!pid || kept_.isRunningKernelThread(*pid)) continue;
+            switch (record.load(proc.get(), *pid, &kept_)) {
             case ProcProcessRecord::Found::Process:
                 if (!visit(record)) return;
                 break;
             case ProcProcessRecord::Found::KernelThread:
-                kernelThreads_.remember(proc.get(), *pid);
+                kept_.keepKernelThread(proc.get(), *pid);
                 break;
             case ProcProcessRecord::Found::Nothing:
                 break;
             }
         }
     }
-    kernelThreads_.forgetUnseen();
+    kept_.forgetUnseen();
 }
 
 void ProcProcessTable::visitProcess(
     pid_t pid, const std::function<void(const ProcProcessRecord&)>& visit) const {
     const FileDescriptor proc = openProc();
     ProcProcessRecord record;
-    if (record.load(proc.get(), pid) == ProcProcessRecord::Found::Process) visit(record);
+    if (record.load(proc.get(), pid, nullptr) == ProcProcessRecord::Found::Process) visit(record);
 }
 
 }  // namespace quorvex

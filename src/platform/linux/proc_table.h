@@ -17,6 +17,48 @@
 
 namespace quorvex {
 
+// Descriptors kept from one pass to the next for the processes whose
+// executable link cannot be read, each tied to its process, not to its PID:
+// - a kernel thread's pidfd. A kernel thread never runs a program (the
+//   kernel starts its user-mode helpers as user processes), so while it
+//   runs, its PID needs no more than one poll of the pidfd;
+// - any other process's stat file, read again with one pread instead of an
+//   open, a read and a close. Once the process has gone, reads fail.
+class KeptDescriptors {
+public:
+    KeptDescriptors();
+    KeptDescriptors(const KeptDescriptors&) = delete;
+    KeptDescriptors& operator=(const KeptDescriptors&) = delete;
+
+    void startPass();
+    // True when `pid` is held by a known kernel thread that still runs.
+    bool isRunningKernelThread(pid_t pid);
+    // The stat file kept for `pid`, or -1.
+    int statFile(pid_t pid);
+    void forget(pid_t pid);
+    // Pins the process that holds `pid` and keeps it if it is a kernel thread.
+    void keepKernelThread(int procDirectory, pid_t pid);
+    void keepStatFile(pid_t pid, FileDescriptor stat);
+    // Forgets the processes that a whole pass did not meet.
+    void forgetUnseen();
+
+private:
+    struct Kept {
+        pid_t pid;
+        FileDescriptor descriptor;
+        bool kernelThread;
+        unsigned pass;
+    };
+    // The entry of `pid`, marked as met in this pass; nullptr when there is none.
+    Kept* find(pid_t pid);
+    void keep(Kept kept);
+
+    std::vector<Kept> kept_;  // by PID
+    // Bounded, so that the descriptors kept stay a small share of the limit.
+    std::size_t capacity_;
+    unsigned pass_ = 0;
+};
+
 // One process of a pass. Its texts live in fixed buffers, so a pass that only
 // compares names allocates nothing per process; the record is reused for the
 // next process and is valid only inside the visit.
@@ -44,9 +86,10 @@ private:
     // What the read of one /proc entry found.
     enum class Found { Process, KernelThread, Nothing };
 
-    // Reads what the name needs. Nothing when the process has gone, is a
+    // Reads what the name needs, through the descriptors `kept` from
+    // earlier passes where it may. Nothing when the process has gone, is a
     // zombie or is hidden from us; throws when /proc itself cannot be read.
-    Found load(int procDirectory, pid_t pid);
+    Found load(int procDirectory, pid_t pid, KeptDescriptors* kept);
     // Points the reads at the directory of the process's thread `tid`.
     void readFromThread(pid_t tid);
     // Reads the executable link into link_: 0, or the error.
@@ -60,6 +103,9 @@ private:
     Found loadCommandName(std::string_view commandName);
     // True when the file at `path` is the very file the process runs.
     bool runsFileAt(const char* path) const;
+    // Reads the stat file into stat_, through the kept one if there is
+    // one; a file opened here is left in `opened`.
+    std::optional<std::size_t> readStat(FileDescriptor& opened);
     // Reads the process's file `leaf` into `buffer`: the bytes read, or
     // nullopt when the process has gone or is hidden from us.
     std::optional<std::size_t> readProcessFile(const char* leaf, char* buffer, std::size_t size);
@@ -69,6 +115,7 @@ private:
     std::optional<FileIdentity> executableLinkIdentity() const;
 
     int procDirectory_ = -1;
+    KeptDescriptors* kept_ = nullptr;
     pid_t pid_ = 0;
     NameSource source_ = NameSource::CommandName;
     std::string_view name_;
@@ -84,39 +131,9 @@ private:
     char cmdline_[proctext::kMaxPathBytes + 1] = {};
 };
 
-// Kernel threads met in earlier passes, each pinned by a pidfd: a kernel
-// thread never runs a program (the kernel starts its user-mode helpers as
-// user processes), so while the pinned thread runs, its PID needs no more
-// than one poll of the pidfd.
-class KnownKernelThreads {
-public:
-    KnownKernelThreads();
-    KnownKernelThreads(const KnownKernelThreads&) = delete;
-    KnownKernelThreads& operator=(const KnownKernelThreads&) = delete;
-
-    void startPass();
-    // True when `pid` is held by a known kernel thread that still runs.
-    bool stillRunning(pid_t pid);
-    // Pins the process that holds `pid` and keeps it if it is a kernel thread.
-    void remember(int procDirectory, pid_t pid);
-    // Forgets the threads that a whole pass did not meet.
-    void forgetUnseen();
-
-private:
-    struct Thread {
-        pid_t pid;
-        FileDescriptor pidfd;
-        unsigned pass;
-    };
-    std::vector<Thread> threads_;  // by PID
-    // Bounded, so that the descriptors kept stay a small share of the limit.
-    std::size_t capacity_;
-    unsigned pass_ = 0;
-};
-
 // A pass visits every process except kernel threads and zombies. Passes of
-// one table run one at a time: the table keeps what it learns of kernel
-// threads from one pass to the next.
+// one table run one at a time: the table keeps descriptors from one pass to
+// the next.
 class ProcProcessTable final : public ProcessTable {
 public:
     void forEach(const std::function<bool(const ProcessRecord&)>& visit) const override;
@@ -128,7 +145,7 @@ public:
     void visitProcess(pid_t pid, const std::function<void(const ProcProcessRecord&)>& visit) const;
 
 private:
-    mutable KnownKernelThreads kernelThreads_;
+    mutable KeptDescriptors kept_;
 };
 
 }  // namespace quorvex
