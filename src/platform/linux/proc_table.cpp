@@ -146,13 +146,9 @@ ProcProcessRecord::Found ProcProcessRecord::loadFromLink() {
 }
 
 bool ProcProcessRecord::runsFileAt(const char* path) const {
-    struct stat running {}, named {};
-    char exe[sizeof path_];
-    std::memcpy(exe, path_, pathPrefix_);
-    std::memcpy(exe + pathPrefix_, "exe", 4);
-    return ::fstatat(procDirectory_, exe, &running, 0) == 0 &&
-           ::fstatat(AT_FDCWD, path, &named, AT_SYMLINK_NOFOLLOW) == 0 && running.st_dev == named.st_dev &&
-           running.st_ino == named.st_ino;
+    struct stat named {};
+    return ::fstatat(AT_FDCWD, path, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           executableLinkIdentity() == FileIdentity{std::uint64_t(named.st_dev), std::uint64_t(named.st_ino)};
 }
 
 ProcProcessRecord::Found ProcProcessRecord::loadWithoutLink() {
