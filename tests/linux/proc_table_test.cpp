@@ -40,6 +40,14 @@ std::optional<Seen> lookUp(const ProcProcessTable& table, pid_t pid) {
     return seen;
 }
 
+// Waits up to ten seconds for `condition`.
+bool eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition())
+        if (std::chrono::steady_clock::now() > deadline) return false;
+    return true;
+}
+
 TEST(ProcProcessTable, FindsWormCopiesByTheWatchListSpelling) {
     const TempFolder folder;
     const ProcProcessTable table;
@@ -145,12 +153,16 @@ TEST(ProcProcessTable, PassesOverAnExitedProcessNotYetReaped) {
     EXPECT_FALSE(lookUp(table, child.pid()));
 }
 
+// The text of /proc/PID/`leaf`, as the test reads it itself.
+std::string procText(pid_t pid, const char* leaf) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/" + leaf);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+}
+
 // The command name in /proc/PID/comm.
 std::string commandNameOf(pid_t pid) {
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
+    const std::string comm = procText(pid, "comm");
+    return comm.substr(0, comm.find('\n'));
 }
 
 // A forked copy of this test program whose first thread has exited while
@@ -177,8 +189,7 @@ private:
 
 // The state letter of /proc/PID/stat.
 char stateOf(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    const std::string stat((std::istreambuf_iterator<char>(file)), {});
+    const std::string stat = procText(pid, "stat");
     const auto close = stat.rfind(')');
     return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
 }
@@ -188,9 +199,7 @@ TEST(ProcProcessTable, NamesALiveProcessWhoseLeaderHasExitedThroughAnotherThread
     const LeaderExited process;
     ASSERT_GT(process.pid(), 0);
     // The leader shows as a zombie once it has exited.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (stateOf(process.pid()) != 'Z' && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
-    ASSERT_EQ(stateOf(process.pid()), 'Z');
+    ASSERT_TRUE(eventually([&] { return stateOf(process.pid()) == 'Z'; }));
 
     const fs::path self = fs::read_symlink("/proc/self/exe");
     for (int pass = 0; pass < 2; ++pass) {
@@ -207,9 +216,7 @@ std::set<pid_t> kernelThreads() {
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string name = entry.path().filename();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream file(entry.path() / "stat");
-        const std::string stat((std::istreambuf_iterator<char>(file)), {});
-        const auto fields = proctext::parseStat(stat);
+        const auto fields = proctext::parseStat(procText(std::stoi(name), "stat"));
         if (fields && fields->kernelThread) threads.insert(std::stoi(name));
     }
     return threads;
@@ -255,11 +262,8 @@ int asAnotherUserThanRoot(const std::function<int()>& check) {
 // The name the rule gives a process whose executable cannot be read, from
 // what the test reads of /proc itself; nullopt when the process has gone.
 std::optional<std::string> commandRuleName(pid_t pid) {
-    const std::string directory = "/proc/" + std::to_string(pid);
-    std::ifstream statFile(directory + "/stat"), cmdlineFile(directory + "/cmdline");
-    const std::string stat((std::istreambuf_iterator<char>(statFile)), {});
-    std::string argv0;
-    std::getline(cmdlineFile, argv0, '\0');
+    const std::string stat = procText(pid, "stat"), cmdline = procText(pid, "cmdline");
+    const std::string argv0 = cmdline.substr(0, cmdline.find('\0'));
     const auto fields = proctext::parseStat(stat);
     if (!fields) return std::nullopt;
     return std::string(proctext::nameFromCommand(fields->commandName, argv0));
@@ -285,14 +289,6 @@ TEST(ProcProcessTable, NamesProcessesWithoutAReadableExecutableByTheirCommandNam
         return unreadable == 0 ? 10 : std::min(misnamed, 99);
     });
     EXPECT_EQ(status, 0) << "10: no executable was unreadable, 1-99: processes misnamed, 100: no identity change";
-}
-
-// Waits up to ten seconds for `condition`.
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition())
-        if (std::chrono::steady_clock::now() > deadline) return false;
-    return true;
 }
 
 TEST(ProcProcessTable, SeesAnotherUsersLongNameWithoutItsExecutableAndItsLaterName) {
