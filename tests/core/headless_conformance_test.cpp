@@ -1,3 +1,6 @@
+#include <cstdio>
+#include <stdexcept>
+
 #include "headless_toolkit.h"
 #include "toolkit_conformance.h"
 
@@ -36,6 +39,24 @@ std::unique_ptr<ToolkitDriver> makeHeadlessDriver() { return std::make_unique<He
 
 INSTANTIATE_TEST_SUITE_P(Headless, ToolkitConformance, testing::Values(&makeHeadlessDriver));
 INSTANTIATE_TEST_SUITE_P(Headless, ToolkitConformanceDeathTest, testing::Values(&makeHeadlessDriver));
+
+// The dispatch every toolkit shares: the sink hears the report, and while it
+// shows (a message box lets events through) no other handler runs.
+TEST(EventDispatchDeathTest, SinkHearsTheReportAndNothingRunsMeanwhile) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto failing = [] {
+        EventDispatch* dispatch = nullptr;
+        EventDispatch shared([&](const std::string& message) {
+            std::fprintf(stderr, "sink heard %s\n", message.substr(0, message.find(':')).c_str());
+            dispatch->run([] { std::fprintf(stderr, "another handler ran\n"); });
+            std::fprintf(stderr, "sink done\n");
+        });
+        dispatch = &shared;
+        shared.run([] { throw std::runtime_error("坏了"); });
+        std::exit(0);
+    };
+    EXPECT_EXIT(failing(), testing::ExitedWithCode(1), "坏了\nsink heard 运行时错误 '1'\nsink done");
+}
 
 }  // namespace
 }  // namespace quorvex::test

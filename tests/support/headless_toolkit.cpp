@@ -1,11 +1,7 @@
 #include "headless_toolkit.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
-
-#include "platform/error_report.h"
 
 namespace quorvex::test {
 
@@ -175,17 +171,6 @@ HeadlessWindow* HeadlessToolkit::findWindow(std::string_view name) const {
     for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
         if ((*it)->desc().name == name) return *it;
     return nullptr;
-}
-
-void HeadlessToolkit::dispatch(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (...) {
-        const ErrorReport report = describeError(std::current_exception());
-        std::fprintf(stderr, "%s\n", report.message().c_str());
-        std::fflush(stderr);
-        std::_Exit(EXIT_FAILURE);
-    }
 }
 
 void HeadlessToolkit::forget(HeadlessWindow* window) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "geometry.h"
+#include "platform/event_dispatch.h"
 #include "platform/toolkit.h"
 
 namespace quorvex::test {
@@ -87,6 +88,9 @@ public:
     static constexpr int kScreenWidth = 1920;
     static constexpr int kScreenHeight = 1080;
 
+    // `sink` hears the error report before the program ends; standard error always does.
+    explicit HeadlessToolkit(ReportSink sink = {}) : dispatch_(std::move(sink)) {}
+
     std::unique_ptr<Window> create(const WindowDesc& desc, WindowEvents& events) override;
     // Raises the load event and returns at once: tests drive the clock themselves.
     int run(Window& startup) override;
@@ -110,9 +114,8 @@ public:
     const std::vector<HeadlessWindow*>& windows() const { return windows_; }
     HeadlessWindow* findWindow(std::string_view name) const;
 
-    // Runs a handler the way the message loop would: an escaping exception
-    // ends the program with the standard error report.
-    void dispatch(const std::function<void()>& handler);
+    // Runs a handler the way the message loop would.
+    void dispatch(const std::function<void()>& handler) { dispatch_.run(handler); }
 
 private:
     friend class HeadlessWindow;
@@ -124,6 +127,7 @@ private:
     int pendingCalls_ = 0;
     std::uintptr_t nextHandle_ = 0x1000;
     std::vector<HeadlessWindow*> windows_;
+    EventDispatch dispatch_;
 
     std::mutex postedMutex_;
     std::condition_variable taskPosted_;

@@ -2,6 +2,7 @@
 
 #include <QtGui/QFont>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QMessageBox>
 
 #include <stdexcept>
 
@@ -15,9 +16,17 @@ namespace quorvex {
 
 namespace {
 const QtWindow* asQtWindow(const Window& window) { return dynamic_cast<const QtWindow*>(&window); }
+
+// The error report as a message box, where there is a screen to show it on.
+void showReport(const std::string& message) {
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
+    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(), QString::fromStdString(message));
+}
 }  // namespace
 
-QtToolkit::QtToolkit(int& argc, char** argv) : app_(std::make_unique<QApplication>(argc, argv)) {
+QtToolkit::QtToolkit(int& argc, char** argv)
+    : app_(std::make_unique<QApplication>(argc, argv)), dispatch_(&showReport) {
     initAssets();
     // Hiding or unloading every window never ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -31,7 +40,7 @@ QtToolkit::QtToolkit(int& argc, char** argv) : app_(std::make_unique<QApplicatio
 QtToolkit::~QtToolkit() = default;
 
 std::unique_ptr<Window> QtToolkit::create(const WindowDesc& desc, WindowEvents& events) {
-    return std::make_unique<QtWindow>(desc, events);
+    return std::make_unique<QtWindow>(desc, events, dispatch_);
 }
 
 int QtToolkit::run(Window& startup) {
@@ -46,7 +55,7 @@ void QtToolkit::processPendingEvents() { QCoreApplication::processEvents(); }
 // A queued call on the application object runs on its thread, in posting order.
 void QtToolkit::post(std::function<void()> task) {
     QMetaObject::invokeMethod(
-        app_.get(), [task = std::move(task)] { dispatchEvent(task); }, Qt::QueuedConnection);
+        app_.get(), [this, task = std::move(task)] { dispatch_.run(task); }, Qt::QueuedConnection);
 }
 
 QWidget* QtToolkit::widgetOf(const Window& window) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/event_dispatch.h"
 #include "platform/toolkit.h"
 
 class QApplication;
@@ -29,6 +30,7 @@ public:
 
 private:
     std::unique_ptr<QApplication> app_;
+    EventDispatch dispatch_;
 };
 
 }  // namespace quorvex

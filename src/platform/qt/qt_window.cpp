@@ -10,16 +10,12 @@
 #include <QtCore/QTimer>
 #include <QtWidgets/QFrame>
 #include <QtWidgets/QLabel>
-#include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 #include <utility>
 
-#include "platform/error_report.h"
 #include "platform/qt/key_codes.h"
 #include "platform/qt/x11_properties.h"
 
@@ -53,20 +49,6 @@ int buttonSet(Qt::MouseButtons buttons) {
            (buttons.testFlag(Qt::MiddleButton) ? kMiddleButton : 0);
 }
 
-bool reportShowing = false;
-
-[[noreturn]] void reportAndExit(std::exception_ptr failure) {
-    reportShowing = true;
-    const std::string message = describeError(failure).message();
-    std::fprintf(stderr, "%s\n", message.c_str());
-    std::fflush(stderr);
-    const QString platform = QGuiApplication::platformName();
-    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
-        QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(),
-                              QString::fromStdString(message));
-    std::_Exit(1);
-}
-
 // A frame raises its click for a press and release of the left button on its
 // own surface; its controls keep their presses to themselves.
 class FrameControl final : public QFrame {
@@ -93,15 +75,6 @@ private:
 };
 
 }  // namespace
-
-void dispatchEvent(const std::function<void()>& handler) {
-    if (reportShowing) return;
-    try {
-        handler();
-    } catch (...) {
-        reportAndExit(std::current_exception());
-    }
-}
 
 // --- FormWidget ---
 
@@ -173,7 +146,8 @@ void FormWidget::raiseKeyPress(const QKeyEvent& event) {
 
 // --- QtWindow ---
 
-QtWindow::QtWindow(const WindowDesc& desc, WindowEvents& events) : desc_(desc), events_(events) {
+QtWindow::QtWindow(const WindowDesc& desc, WindowEvents& events, EventDispatch& dispatch)
+    : desc_(desc), events_(events), dispatch_(dispatch) {
     const Qt::WindowFlags flags =
         (desc.showInTaskbar ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint;
     form_ = new FormWidget(*this, flags);
@@ -391,7 +365,7 @@ void QtWindow::dragByTitleBar() noexcept {
 }
 
 void QtWindow::raise(const std::function<void(WindowEvents&)>& event) {
-    if (isLoaded()) dispatchEvent([&] { event(events_); });
+    if (isLoaded()) dispatch_.run([&] { event(events_); });
 }
 
 }  // namespace quorvex

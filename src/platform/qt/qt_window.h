@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "platform/event_dispatch.h"
 #include "platform/toolkit.h"
 
 class QTimer;
@@ -46,7 +47,7 @@ private:
 
 class QtWindow final : public Window {
 public:
-    QtWindow(const WindowDesc& desc, WindowEvents& events);
+    QtWindow(const WindowDesc& desc, WindowEvents& events, EventDispatch& dispatch);
     ~QtWindow() override;
 
     void show() override;
@@ -78,15 +79,11 @@ private:
 
     const WindowDesc& desc_;
     WindowEvents& events_;
+    EventDispatch& dispatch_;
     QPointer<FormWidget> form_;
     std::vector<QWidget*> controls_;  // owned by form_; null for timers
     std::vector<QTimer*> timers_;     // owned by form_
     bool loaded_ = true;
 };
-
-// Runs an event handler the way the message loop does: a failure escaping it
-// shows the standard error report and ends the program with status 1. While
-// the report shows, no other handler runs.
-void dispatchEvent(const std::function<void()>& handler);
 
 }  // namespace quorvex

@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numeric>
 
-#include "platform/error_report.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/win32_error.h"
 
@@ -523,24 +521,9 @@ bool Win32Toolkit::moveFocusOnTab(const MSG& msg) {
     return true;
 }
 
-void Win32Toolkit::dispatch(const std::function<void()>& handler) noexcept {
-    // Once the report is up, nothing of the program runs any more.
-    if (failing_) return;
-    try {
-        handler();
-    } catch (...) {
-        reportAndExit(std::current_exception());
-    }
-}
-
-void Win32Toolkit::reportAndExit(std::exception_ptr failure) noexcept {
-    failing_ = true;
-    const std::string message = describeError(failure).message();
-    std::fprintf(stderr, "%s\n", message.c_str());
-    std::fflush(stderr);
+void Win32Toolkit::showReport(const std::string& message) const {
     MessageBoxW(nullptr, toWide(message).c_str(), reportTitle_.c_str(),
                 MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
-    ExitProcess(1);
 }
 
 }  // namespace quorvex

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/event_dispatch.h"
 #include "platform/toolkit.h"
 #include "platform/windows/resource_picture.h"
 
@@ -78,9 +79,7 @@ public:
     void processPendingEvents() override;
     void post(std::function<void()> task) override;
 
-    // Runs an event handler; an escaping exception shows the standard error
-    // report and ends the process with status 1.
-    void dispatch(const std::function<void()>& handler) noexcept;
+    void dispatch(const std::function<void()>& handler) noexcept { dispatch_.run(handler); }
 
     // A picture asset, decoded once from the program's resources.
     const Picture& picture(std::string_view asset);
@@ -89,14 +88,14 @@ private:
     friend class Win32Window;
     void handleMessage(MSG& msg);
     bool moveFocusOnTab(const MSG& msg);
-    [[noreturn]] void reportAndExit(std::exception_ptr failure) noexcept;
+    void showReport(const std::string& message) const;
     static LRESULT CALLBACK tasksProc(HWND, UINT, WPARAM, LPARAM);
     void runPostedTasks();
 
     bool comInitialized_ = false;
     int loadedWindows_ = 0;
-    bool failing_ = false;
     std::wstring reportTitle_;
+    EventDispatch dispatch_{[this](const std::string& message) { showReport(message); }};
     std::map<std::string, Picture, std::less<>> pictures_;
 
     // A message-only window: a message to it, posted from any thread, runs the tasks.
