@@ -100,6 +100,17 @@ enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 
 // What a window's owner hears from it. Exceptions that escape a handler end
 // the program with the toolkit's standard error report.
+//
+// - click: a button or a frame the user clicks while the window is visible
+//   and the control enabled. Labels and pictures raise no clicks; a press on
+//   a control inside a frame is that control's, not the frame's.
+// - timer: once per interval while the timer is enabled. A handler that takes
+//   longer than the interval leaves no backlog: the next event comes at once,
+//   the ones after it at the interval again.
+// - A close request from the user (Alt+F4, the system menu, the window
+//   manager's close button) hides the window as hide() does; it raises no
+//   event and the window stays loaded. An end request from outside the
+//   program (another program's polite close, log-off) ends the message loop.
 class WindowEvents {
 public:
     virtual void load() {}
@@ -128,8 +139,16 @@ public:
     virtual bool isLoaded() const = 0;
     virtual std::uintptr_t handle() const = 0;
 
+    // A label's or button's text: exactly the bytes last given to setCaption
+    // (or the description's text), valid UTF-8 or not. The screen shows it as
+    // plain text, never as markup, and may substitute what it cannot show.
+    // Empty once unloaded.
     virtual std::string caption(ControlId) const = 0;
     virtual void setCaption(ControlId, std::string_view text) = 0;
+    // A control takes clicks and keys while enabled. A timer runs while enabled:
+    // enabling a stopped timer starts its interval anew, enabling a running one
+    // changes nothing, and no event of a disabled timer runs afterwards, even
+    // one already due. False once unloaded.
     virtual bool isEnabled(ControlId) const = 0;
     virtual void setEnabled(ControlId, bool) = 0;
 
@@ -143,6 +162,8 @@ public:
     virtual ~Toolkit() = default;
 
     // Creates a window from its description; its running timers start counting now.
+    // The window keeps referring to the description, the texts it views and
+    // `events`: all must outlive the window (static descriptions do).
     virtual std::unique_ptr<Window> create(const WindowDesc&, WindowEvents&) = 0;
     // Raises the start-up window's load event once, then runs the message loop.
     // `startup` must come from this toolkit's create().

@@ -17,13 +17,15 @@ public:
         return done() || toolkit_.runPostedTasksUntil(done, std::chrono::milliseconds(boundMs));
     }
     void busy(int ms) override { toolkit_.spend(ms); }
-    void runFor(Window& startup, int ms) override {
+    std::int64_t clockMs() override { return toolkit_.now(); }
+    void runUntil(Window& startup, const std::function<bool()>& done, int boundMs) override {
         toolkit_.run(startup);
-        toolkit_.advance(ms);
+        waitUntil(done, boundMs);
     }
     void click(Window& window, ControlId control) override {
         static_cast<HeadlessWindow&>(window).click(control);
     }
+    void requestClose(Window& window) override { static_cast<HeadlessWindow&>(window).requestClose(); }
     Rect clientRect(Window& window) override {
         return static_cast<HeadlessWindow&>(window).clientRect();
     }

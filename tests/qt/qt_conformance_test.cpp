@@ -1,7 +1,9 @@
 // The toolkit conformance suite on the Qt backend, offscreen.
 #include <QtCore/QCoreApplication>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
 #include <QtTest/QTest>
+#include <QtGui/QWindow>
 #include <QtWidgets/QWidget>
 
 #include <chrono>
@@ -23,13 +25,27 @@ public:
         return QTest::qWaitFor(done, boundMs);
     }
     void busy(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-    void runFor(Window& startup, int ms) override {
-        QTimer::singleShot(ms, Qt::PreciseTimer, qApp, &QCoreApplication::quit);
+    std::int64_t clockMs() override {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+    void runUntil(Window& startup, const std::function<bool()>& done, int boundMs) override {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, [&] {
+            if (done() || elapsed.hasExpired(boundMs)) QCoreApplication::quit();
+        });
+        check.start(10);
         qtToolkit().run(startup);
     }
     void click(Window& window, ControlId control) override {
         if (QWidget* widget = QtToolkit::controlWidgetOf(window, control))
             clickAt(widget, widget->rect().center());
+    }
+    // What the platform does with the window manager's close request.
+    void requestClose(Window& window) override {
+        if (QWidget* widget = QtToolkit::widgetOf(window)) widget->windowHandle()->close();
     }
     Rect clientRect(Window& window) override {
         const QWidget* widget = QtToolkit::widgetOf(window);

@@ -12,12 +12,10 @@ int toPixels(int twips) { return twips / kTwipsPerPixel; }
 HeadlessWindow::HeadlessWindow(HeadlessToolkit& toolkit, const WindowDesc& desc, WindowEvents& events)
     : toolkit_(toolkit), desc_(desc), events_(events), handle_(toolkit.nextHandle_ += 4) {
     for (const ControlDesc& control : desc.controls) {
-        ControlState state{.caption = std::string(control.text), .enabled = control.enabled};
-        if (control.kind == ControlKind::Timer && control.running) {
-            state.timerRunning = true;
-            state.nextDue = toolkit.now() + control.intervalMs;
-        }
-        controls_.push_back(std::move(state));
+        const bool timer = control.kind == ControlKind::Timer;
+        controls_.push_back({.caption = std::string(control.text),
+                             .enabled = timer ? control.running : control.enabled,
+                             .nextDue = toolkit.now() + control.intervalMs});
     }
     if (desc.centred)
         position_ = {(HeadlessToolkit::kScreenWidth - toPixels(desc.clientWidth)) / 2,
@@ -37,7 +35,6 @@ void HeadlessWindow::unload() {
     if (!loaded_) return;
     loaded_ = false;
     visible_ = false;
-    for (ControlState& control : controls_) control.timerRunning = false;
 }
 
 void HeadlessWindow::setCaption(ControlId id, std::string_view text) {
@@ -45,7 +42,10 @@ void HeadlessWindow::setCaption(ControlId id, std::string_view text) {
 }
 
 void HeadlessWindow::setEnabled(ControlId id, bool enabled) {
-    if (loaded_) controls_.at(id).enabled = enabled;
+    if (!loaded_) return;
+    ControlState& control = controls_.at(id);
+    if (enabled && !control.enabled) control.nextDue = toolkit_.now() + desc_.controls[id].intervalMs;
+    control.enabled = enabled;
 }
 
 void HeadlessWindow::dragByTitleBar() noexcept {
@@ -56,8 +56,7 @@ void HeadlessWindow::dragByTitleBar() noexcept {
 
 void HeadlessWindow::click(ControlId id) {
     const ControlDesc& control = desc_.controls[id];
-    const bool clickable = control.kind == ControlKind::Button || control.kind == ControlKind::Frame ||
-                           control.kind == ControlKind::Label || control.kind == ControlKind::Picture;
+    const bool clickable = control.kind == ControlKind::Button || control.kind == ControlKind::Frame;
     if (!isVisible() || !clickable || !controls_.at(id).enabled) return;
     toolkit_.dispatch([&] { events_.click(id); });
 }
@@ -144,7 +143,9 @@ bool HeadlessToolkit::fireNextDue(std::int64_t until) {
     for (HeadlessWindow* window : windows_)
         for (ControlId id = 0; id < window->controls_.size(); ++id) {
             const auto& control = window->controls_[id];
-            if (control.timerRunning && control.nextDue < due) {
+            const bool running = window->loaded_ && window->desc_.controls[id].kind == ControlKind::Timer &&
+                                 control.enabled;
+            if (running && control.nextDue < due) {
                 due = control.nextDue;
                 dueWindow = window;
                 dueTimer = id;
@@ -163,7 +164,7 @@ bool HeadlessToolkit::fireNextDue(std::int64_t until) {
     control.nextDue = due + interval;
     WindowEvents& events = dueWindow->events_;
     dispatch([&] { events.timer(dueTimer); });
-    if (control.timerRunning && control.nextDue <= now_) control.nextDue = now_;
+    if (control.nextDue <= now_) control.nextDue = now_;
     return true;
 }
 

@@ -32,9 +32,9 @@ public:
     bool isVisible() const override { return loaded_ && visible_; }
     bool isLoaded() const override { return loaded_; }
     std::uintptr_t handle() const override { return loaded_ ? handle_ : 0; }
-    std::string caption(ControlId id) const override { return controls_.at(id).caption; }
+    std::string caption(ControlId id) const override { return loaded_ ? controls_.at(id).caption : ""; }
     void setCaption(ControlId id, std::string_view text) override;
-    bool isEnabled(ControlId id) const override { return controls_.at(id).enabled; }
+    bool isEnabled(ControlId id) const override { return loaded_ && controls_.at(id).enabled; }
     void setEnabled(ControlId id, bool enabled) override;
     void dragByTitleBar() noexcept override;
 
@@ -43,6 +43,8 @@ public:
     void click(ControlId id);
     void pressKey(int charCode);
     void moveMouse(int buttons);
+    // The user's close request (Alt+F4, the window manager's close button).
+    void requestClose() { hide(); }
     // The user's drag: where the window lands when the next drag ends.
     void dragTo(Point position) { dragTarget_ = position; }
 
@@ -63,8 +65,7 @@ private:
     friend class HeadlessToolkit;
     struct ControlState {
         std::string caption;
-        bool enabled = true;
-        bool timerRunning = false;
+        bool enabled = true;  // for a timer: running
         std::int64_t nextDue = 0;
         int fired = 0;
         std::deque<std::int64_t> fireTimes;

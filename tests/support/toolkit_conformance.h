@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -27,10 +28,15 @@ public:
     virtual bool waitUntil(const std::function<bool()>& done, int boundMs) = 0;
     // Keeps the user-interface thread busy for `ms` milliseconds (called inside a handler).
     virtual void busy(int ms) = 0;
-    // Runs the toolkit's message loop with `startup` as start-up window for `ms`.
-    virtual void runFor(Window& startup, int ms) = 0;
+    // Milliseconds on the clock the toolkit's timers follow.
+    virtual std::int64_t clockMs() = 0;
+    // Runs the toolkit's message loop with `startup` as start-up window until
+    // `done` holds, for at most `boundMs` milliseconds.
+    virtual void runUntil(Window& startup, const std::function<bool()>& done, int boundMs) = 0;
     // A user's click on a control (ignored by the platform where it cannot happen).
     virtual void click(Window& window, ControlId control) = 0;
+    // The user's close request: Alt+F4, or the window manager's close button.
+    virtual void requestClose(Window& window) = 0;
     // Client area on screen, in pixels.
     virtual Rect clientRect(Window& window) = 0;
     // A control's box relative to the client area, in pixels.

@@ -79,10 +79,34 @@ bool Win32Driver::waitUntil(const std::function<bool()>& done, int boundMs) {
     return done();
 }
 
-void Win32Driver::runFor(Window& startup, int ms) {
-    const UINT_PTR stopper = SetTimer(nullptr, 0, UINT(ms), [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); });
+namespace {
+// What the running loop checks on each stopper tick (a timer procedure has no context).
+std::function<bool()> stopWhen;
+}  // namespace
+
+void Win32Driver::runUntil(Window& startup, const std::function<bool()>& done, int boundMs) {
+    const ULONGLONG deadline = GetTickCount64() + ULONGLONG(boundMs);
+    stopWhen = [&] { return done() || GetTickCount64() >= deadline; };
+    const UINT_PTR stopper = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (stopWhen()) PostQuitMessage(0);
+    });
     toolkit_.run(startup);
     KillTimer(nullptr, stopper);
+    // The stopper may have asked more than once: leave no quit for the next loop.
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    stopWhen = nullptr;
+}
+
+void Win32Driver::requestClose(Window& window) {
+    activate(window);
+    INPUT keys[4]{};
+    for (INPUT& key : keys) key.type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[3].ki.wVk = VK_MENU;
+    keys[1].ki.wVk = keys[2].ki.wVk = VK_F4;
+    keys[2].ki.dwFlags = keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, keys, sizeof(INPUT));
 }
 
 void Win32Driver::click(Window& window, ControlId control) {

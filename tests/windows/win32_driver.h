@@ -21,8 +21,11 @@ public:
     void wait(int ms) override;
     bool waitUntil(const std::function<bool()>& done, int boundMs) override;
     void busy(int ms) override { Sleep(DWORD(ms)); }
-    void runFor(Window& startup, int ms) override;
+    std::int64_t clockMs() override { return std::int64_t(GetTickCount64()); }
+    void runUntil(Window& startup, const std::function<bool()>& done, int boundMs) override;
     void click(Window& window, ControlId control) override;
+    // Alt+F4 on the window, as the keyboard sends it.
+    void requestClose(Window& window) override;
     Rect clientRect(Window& window) override;
     Rect controlRect(Window& window, ControlId control) override;
 

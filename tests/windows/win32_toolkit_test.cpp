@@ -146,7 +146,7 @@ TEST_F(Win32ToolkitTest, MovingToAMonitorOf144DpiScalesTwipsAndFonts) {
     EXPECT_EQ(fontOf(*window, controlIndex(splash::kControls, "lblProductName")).lfHeight, -36);
 }
 
-TEST_F(Win32ToolkitTest, FrameTakesClicksOnItsFreeSurfaceOnlyAndLabelsTheirOwn) {
+TEST_F(Win32ToolkitTest, FrameTakesClicksOnItsFreeSurfaceOnlyAndNotThroughItsLabels) {
     auto window = open(splash::kWindow);
     const auto clickAt = [&](POINT client) {
         driver.moveMouseTo(*window, client);
@@ -159,7 +159,7 @@ TEST_F(Win32ToolkitTest, FrameTakesClicksOnItsFreeSurfaceOnlyAndLabelsTheirOwn) 
     driver.click(*window, copyright);
     driver.wait(100);
     clickAt({20, 20});  // inside the frame, clear of its controls
-    EXPECT_EQ(events.clicks, (std::vector<ControlId>{copyright, splash::Frame1}));
+    EXPECT_EQ(events.clicks, (std::vector<ControlId>{splash::Frame1}));
 }
 
 TEST_F(Win32ToolkitTest, KeyPreviewHearsCharactersButNotShiftAlone) {
@@ -223,7 +223,7 @@ TEST_F(Win32ToolkitDeathTest, ErrorReportIsAMessageBoxWithNumberAndText) {
     const auto run = [this] {
         Failing failing;
         auto window = driver.toolkit().create(kDesc, failing);
-        driver.runFor(*window, 2000);
+        driver.runUntil(*window, [] { return false; }, 10'000);
         std::exit(0);
     };
     // The box's text, as the closer read it from the box itself.

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_window.h"
 
+#include <QtGui/QCloseEvent>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QIcon>
 #include <QtGui/QKeyEvent>
@@ -130,6 +131,13 @@ void FormWidget::keyPressEvent(QKeyEvent* event) {
         return;
     }
     raiseKeyPress(*event);
+}
+
+// The user's close (Alt+F4, the window manager's close button) only hides:
+// the window stays loaded and its timers keep running.
+void FormWidget::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    hide();
 }
 
 bool FormWidget::eventFilter(QObject* watched, QEvent* event) {

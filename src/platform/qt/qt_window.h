@@ -32,6 +32,7 @@ protected:
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    void closeEvent(QCloseEvent*) override;
     // Key preview: character keys typed into a control reach the window first.
     bool eventFilter(QObject* watched, QEvent* event) override;
 

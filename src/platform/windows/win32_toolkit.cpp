@@ -164,6 +164,7 @@ Win32Window::~Win32Window() {
 
 void Win32Window::createControls() {
     controls_.assign(desc_.controls.size(), nullptr);
+    timersRunning_.assign(desc_.controls.size(), false);
     fonts_.resize(desc_.controls.size());
     // Creation order is tab order; frames then go to the back, behind what they hold.
     std::vector<ControlId> order(desc_.controls.size());
@@ -173,8 +174,7 @@ void Win32Window::createControls() {
     for (const ControlId id : order) {
         const ControlDesc& control = desc_.controls[id];
         if (control.kind == ControlKind::Timer) {
-            if (control.running && !SetTimer(hwnd_, id + 1, UINT(control.intervalMs), nullptr))
-                throw lastWin32Failure("SetTimer");
+            if (control.running) startTimer(id);
             continue;
         }
         const ControlClass kind = controlClass(control);
@@ -187,6 +187,17 @@ void Win32Window::createControls() {
     for (ControlId id = 0; id < controls_.size(); ++id)
         if (desc_.controls[id].kind == ControlKind::Frame)
             SetWindowPos(controls_[id], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Win32Window::startTimer(ControlId id) {
+    if (!SetTimer(hwnd_, id + 1, UINT(desc_.controls[id].intervalMs), nullptr)) throw lastWin32Failure("SetTimer");
+    timersRunning_[id] = true;
+}
+
+// Labels and pictures notify clicks only to keep the mouse to themselves.
+bool Win32Window::raisesClicks(ControlId id) const {
+    const ControlKind kind = desc_.controls[id].kind;
+    return kind == ControlKind::Button || kind == ControlKind::Frame;
 }
 
 // Sizes the window and places its controls for `dpi`, with fonts made for it.
@@ -278,12 +289,24 @@ void Win32Window::setCaption(ControlId id, std::string_view text) {
 }
 
 bool Win32Window::isEnabled(ControlId id) const {
-    const HWND control = controlWindow(id);
+    if (!hwnd_) return false;
+    if (timersRunning_.at(id)) return true;
+    const HWND control = controls_[id];
     return control && IsWindowEnabled(control);
 }
 
 void Win32Window::setEnabled(ControlId id, bool enabled) {
-    if (const HWND control = controlWindow(id)) EnableWindow(control, enabled);
+    if (!hwnd_) return;
+    const bool running = timersRunning_.at(id);
+    if (desc_.controls[id].kind != ControlKind::Timer) {
+        EnableWindow(controls_[id], enabled);
+    } else if (enabled && !running) {
+        startTimer(id);
+    } else if (!enabled && running) {
+        // A WM_TIMER already queued stays queued: the flag drops it.
+        KillTimer(hwnd_, id + 1);
+        timersRunning_[id] = false;
+    }
 }
 
 // The move the system runs for a title bar grabbed by the mouse; it returns
@@ -325,12 +348,14 @@ bool Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     switch (message) {
     case WM_TIMER: {
         const ControlId id = ControlId(wParam - 1);
+        if (id >= timersRunning_.size() || !timersRunning_[id]) return true;
         toolkit.dispatch([&] { events.timer(id); });
         return true;
     }
     case WM_COMMAND: {
         const ControlId id = ControlId(LOWORD(wParam) - kFirstControlId);
-        if (HIWORD(wParam) != BN_CLICKED || id >= controls_.size() || controls_[id] != reinterpret_cast<HWND>(lParam))
+        if (HIWORD(wParam) != BN_CLICKED || id >= controls_.size() || controls_[id] != reinterpret_cast<HWND>(lParam) ||
+            !raisesClicks(id))
             return false;
         toolkit.dispatch([&] { events.click(id); });
         return true;
@@ -371,9 +396,14 @@ bool Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
                      suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
         return true;
     }
+    case WM_SYSCOMMAND:
+        // The user's close (Alt+F4, the window manager's close button) only hides.
+        if ((wParam & 0xFFF0) != SC_CLOSE) return false;
+        hide();
+        return true;
     case WM_CLOSE:
-        // Closed from outside (a polite end request): the same as an unload.
-        unload();
+        // Another program's polite end request (taskkill without /f): the program ends.
+        PostQuitMessage(0);
         return true;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

@@ -52,6 +52,8 @@ private:
     bool onMessage(UINT message, WPARAM, LPARAM, LRESULT& result);
     void setUp();  // icons, controls, layout and place, once the window exists
     void createControls();
+    void startTimer(ControlId id);
+    bool raisesClicks(ControlId id) const;
     void layout(UINT dpi);
     void fitToText(ControlId id);
     void drawPicture(const DRAWITEMSTRUCT& item);
@@ -65,6 +67,7 @@ private:
     bool loadRaised_ = false;
     bool pressedOnSurface_ = false;  // the left button went down on the window itself
     std::vector<HWND> controls_;     // by ControlId; null for timers
+    std::vector<bool> timersRunning_;  // by ControlId
     std::vector<UniqueFont> fonts_;  // by ControlId, at the window's current DPI
 };
 
