@@ -99,6 +99,28 @@ TEST_F(QtForm1Test, DragStartingOnAControlDoesNotMoveTheWindow) {
     }
 }
 
+// The worm's path as Label2 shows it: read back byte for byte, drawn as typed.
+TEST_F(QtForm1Test, PathCaptionReadsBackExactlyAndShowsAsPlainText) {
+    const std::string rows[] = {
+        "/media/u/<b>x</b><font color=red>y</font>/winsvcs.exe",
+        "/media/u/\xB2\xA1\xB6\xBE/winsvcs.exe",  // GBK: shown with U+FFFD, kept exactly
+    };
+    auto* label = static_cast<QLabel*>(control(Label2));
+    for (const std::string& row : rows) {
+        form.window().setCaption(Label2, row);
+        EXPECT_EQ(form.window().caption(Label2), row);
+        // A plain label of the same text, font and place draws the same picture.
+        QLabel plain(QString::fromUtf8(row.data(), qsizetype(row.size())), label->parentWidget());
+        plain.setTextFormat(Qt::PlainText);
+        plain.setFont(label->font());
+        plain.setWordWrap(label->wordWrap());
+        plain.setAlignment(label->alignment());
+        plain.setGeometry(label->geometry());
+        EXPECT_EQ(label->grab().toImage(), plain.grab().toImage()) << row;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
+}
+
 TEST_F(QtForm1Test, HideButtonHidesAndTheNextShowKeepsThePlace) {
     drag(surface(), {10, 10}, {15, 9}, {Qt::LeftButton});
     const QPoint placed = surface()->pos();

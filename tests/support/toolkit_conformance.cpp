@@ -86,6 +86,24 @@ TEST_P(ToolkitConformance, WindowHasTheDescribedSizesInPixels) {
     EXPECT_EQ(window->caption(Inner), "里面");
 }
 
+TEST_P(ToolkitConformance, CaptionsReadBackTheExactBytesGiven) {
+    const std::string rows[] = {
+        "新的文字 with Latin",
+        "U盘\xB2\xA1\xB6\xBE/winsvcs.exe",     // a folder named in GBK: no UTF-8
+        "<b>x</b><font color=red>y</font> &amp;",  // shown as typed, not as markup
+        "lone \xED\xA0\x80 surrogate",           // WTF-8 from a Windows file name
+        "",
+    };
+    Recorder recorder;
+    auto window = driver->toolkit().create(kWindow, recorder);
+    window->show();
+    for (const std::string& row : rows)
+        for (const ControlId control : {Caption, Go}) {
+            window->setCaption(control, row);
+            EXPECT_EQ(window->caption(control), row) << "control " << control;
+        }
+}
+
 TEST_P(ToolkitConformance, HideKeepsStateAndTimers) {
     Recorder recorder;
     auto window = driver->toolkit().create(kWindow, recorder);

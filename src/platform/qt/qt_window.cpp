@@ -166,6 +166,7 @@ QtWindow::QtWindow(const WindowDesc& desc, WindowEvents& events, EventDispatch& 
 
     controls_.assign(desc.controls.size(), nullptr);
     timers_.assign(desc.controls.size(), nullptr);
+    for (const ControlDesc& control : desc.controls) captions_.emplace_back(control.text);
     try {
         // Frames first: the controls inside them become their children.
         for (ControlId id = 0; id < desc.controls.size(); ++id)
@@ -226,6 +227,7 @@ void QtWindow::createControl(ControlId id) {
     switch (control.kind) {
     case ControlKind::Label: {
         auto* label = new QLabel(toQString(control.text), parent);
+        label->setTextFormat(Qt::PlainText);  // a path is shown as typed, never as markup
         label->setAlignment((control.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
         // A fixed label wraps its text inside its box; a self-sizing one grows instead.
         label->setWordWrap(!control.autoSize);
@@ -329,17 +331,14 @@ bool QtWindow::isVisible() const { return isLoaded() && form_->isVisible(); }
 std::uintptr_t QtWindow::handle() const { return isLoaded() ? form_->winId() : 0; }
 
 std::string QtWindow::caption(ControlId id) const {
-    if (!isLoaded()) return {};
-    switch (controlDesc(id).kind) {
-    case ControlKind::Label: return static_cast<QLabel*>(controls_[id])->text().toStdString();
-    case ControlKind::Button: return static_cast<QPushButton*>(controls_[id])->text().toStdString();
-    default: return std::string(desc_.controls[id].text);
-    }
+    return isLoaded() ? captions_.at(id) : std::string();
 }
 
 void QtWindow::setCaption(ControlId id, std::string_view text) {
     if (!isLoaded()) return;
-    switch (controlDesc(id).kind) {
+    const ControlKind kind = controlDesc(id).kind;
+    captions_[id] = text;
+    switch (kind) {
     case ControlKind::Label:
         static_cast<QLabel*>(controls_[id])->setText(toQString(text));
         if (desc_.controls[id].autoSize) fitLabel(id);

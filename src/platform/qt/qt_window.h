@@ -84,6 +84,7 @@ private:
     QPointer<FormWidget> form_;
     std::vector<QWidget*> controls_;  // owned by form_; null for timers
     std::vector<QTimer*> timers_;     // owned by form_
+    std::vector<std::string> captions_;  // the bytes given, which the screen may not show exactly
     bool loaded_ = true;
 };
 

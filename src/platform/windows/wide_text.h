@@ -1,4 +1,6 @@
-// UTF-8 inside the program, UTF-16 at the Windows API.
+// WTF-8 inside the program, UTF-16 at the Windows API. WTF-8 is UTF-8 that
+// may also hold unpaired surrogates, so any UTF-16 the system hands over (a
+// file name need not be valid UTF-16) comes back unchanged.
 #pragma once
 
 #include <string>
@@ -6,7 +8,9 @@
 
 namespace quorvex {
 
-std::wstring toWide(std::string_view utf8);
+// Bytes that are not WTF-8 become U+FFFD, one for each byte that starts no
+// sequence: texts shown must never be lost to one bad byte.
+std::wstring toWide(std::string_view wtf8);
 std::string toUtf8(std::wstring_view utf16);
 
 }  // namespace quorvex

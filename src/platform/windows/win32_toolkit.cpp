@@ -165,6 +165,7 @@ Win32Window::~Win32Window() {
 void Win32Window::createControls() {
     controls_.assign(desc_.controls.size(), nullptr);
     timersRunning_.assign(desc_.controls.size(), false);
+    for (const ControlDesc& control : desc_.controls) captions_.emplace_back(control.text);
     fonts_.resize(desc_.controls.size());
     // Creation order is tab order; frames then go to the back, behind what they hold.
     std::vector<ControlId> order(desc_.controls.size());
@@ -273,18 +274,13 @@ bool Win32Window::isVisible() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
 HWND Win32Window::controlWindow(ControlId id) const { return hwnd_ ? controls_.at(id) : nullptr; }
 
-std::string Win32Window::caption(ControlId id) const {
-    const HWND control = controlWindow(id);
-    if (!control) return {};
-    std::wstring text(GetWindowTextLengthW(control) + 1, L'\0');
-    text.resize(GetWindowTextW(control, text.data(), int(text.size())));
-    return toUtf8(text);
-}
+std::string Win32Window::caption(ControlId id) const { return hwnd_ ? captions_.at(id) : std::string(); }
 
 void Win32Window::setCaption(ControlId id, std::string_view text) {
-    const HWND control = controlWindow(id);
-    if (!control) return;
-    SetWindowTextW(control, toWide(text).c_str());
+    if (!hwnd_) return;
+    captions_.at(id) = text;
+    if (!controls_[id]) return;
+    SetWindowTextW(controls_[id], toWide(text).c_str());
     if (desc_.controls[id].autoSize) fitToText(id);
 }
 

@@ -33,8 +33,6 @@ public:
     bool isVisible() const override;
     bool isLoaded() const override { return hwnd_ != nullptr; }
     std::uintptr_t handle() const override { return reinterpret_cast<std::uintptr_t>(hwnd_); }
-    // Read from the control itself; after unload captions read empty and
-    // controls disabled.
     std::string caption(ControlId id) const override;
     void setCaption(ControlId id, std::string_view text) override;
     bool isEnabled(ControlId id) const override;
@@ -68,6 +66,7 @@ private:
     bool pressedOnSurface_ = false;  // the left button went down on the window itself
     std::vector<HWND> controls_;     // by ControlId; null for timers
     std::vector<bool> timersRunning_;  // by ControlId
+    std::vector<std::string> captions_;  // by ControlId: the bytes given, which the screen may not show exactly
     std::vector<UniqueFont> fonts_;  // by ControlId, at the window's current DPI
 };
 
