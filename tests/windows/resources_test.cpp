@@ -6,17 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "win32_driver.h"
+
 namespace quorvex::test {
 namespace {
-
-std::wstring programPath() {
-    wchar_t path[MAX_PATH];
-    const std::wstring_view tests(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    const std::wstring relative = std::wstring(tests.substr(0, tests.find_last_of(L"\\/") + 1)) + L"" QUORVEX_PROGRAM;
-    wchar_t full[MAX_PATH];
-    GetFullPathNameW(relative.c_str(), MAX_PATH, full, nullptr);
-    return full;
-}
 
 class ProgramResources : public testing::Test {
 protected:

@@ -101,6 +101,10 @@ void Win32Driver::runUntil(Window& startup, const std::function<bool()>& done, i
 
 void Win32Driver::requestClose(Window& window) {
     activate(window);
+    typeAltF4();
+}
+
+void typeAltF4() {
     INPUT keys[4]{};
     for (INPUT& key : keys) key.type = INPUT_KEYBOARD;
     keys[0].ki.wVk = keys[3].ki.wVk = VK_MENU;
@@ -167,5 +171,14 @@ void Win32Driver::activate(Window& window) {
 }
 
 std::unique_ptr<ToolkitDriver> makeWin32Driver() { return std::make_unique<Win32Driver>(); }
+
+std::wstring programPath() {
+    wchar_t path[MAX_PATH];
+    const std::wstring_view tests(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    const std::wstring relative = std::wstring(tests.substr(0, tests.find_last_of(L"\\/") + 1)) + L"" QUORVEX_PROGRAM;
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(relative.c_str(), MAX_PATH, full, nullptr);
+    return full;
+}
 
 }  // namespace quorvex::test

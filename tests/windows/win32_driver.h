@@ -47,4 +47,10 @@ private:
 
 std::unique_ptr<ToolkitDriver> makeWin32Driver();
 
+// Alt+F4 as the keyboard sends it, to whichever window has the focus.
+void typeAltF4();
+
+// The full path of the program under test (QUORVEX_PROGRAM, relative to the tests).
+std::wstring programPath();
+
 }  // namespace quorvex::test

@@ -1,0 +1,99 @@
+// The program as a user meets it: a close typed on the alert only hides it and
+// the guard goes on; an end request from another program ends it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "stand_ins.h"
+#include "win32_driver.h"
+
+namespace quorvex::test {
+namespace {
+
+constexpr DWORD kBoundMs = 10'000;
+
+// Another process's windows raise no event here: look until `done` holds.
+bool eventually(const std::function<bool()>& done) {
+    const ULONGLONG deadline = GetTickCount64() + kBoundMs;
+    while (!done()) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// A top-level window of the process with exactly this title, or null.
+HWND windowOf(DWORD processId, std::wstring_view title, bool visibleOnly) {
+    struct Search {
+        DWORD processId;
+        std::wstring_view title;
+        bool visibleOnly;
+        HWND found = nullptr;
+    } search{processId, title, visibleOnly};
+    EnumWindows(
+        [](HWND window, LPARAM context) {
+            auto& search = *reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t text[64] = L"";
+            GetWindowTextW(window, text, 64);
+            if (owner != search.processId || text != search.title || (search.visibleOnly && !IsWindowVisible(window)))
+                return TRUE;
+            search.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+class Program {
+public:
+    Program() {
+        std::wstring commandLine = L"\"" + programPath() + L"\"";
+        STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW)};
+        EXPECT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process_))
+            << GetLastError();
+        CloseHandle(process_.hThread);
+    }
+    ~Program() {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, kBoundMs);
+        CloseHandle(process_.hProcess);
+    }
+    DWORD id() const { return process_.dwProcessId; }
+    bool endsWithin(DWORD ms) const { return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0; }
+
+private:
+    PROCESS_INFORMATION process_{};
+};
+
+TEST(Win32Program, AltF4HidesTheAlertTheGuardGoesOnAndWmCloseEndsIt) {
+    StandIns standIns;
+    Program program;
+    HWND main = nullptr;
+    ASSERT_TRUE(eventually([&] { return (main = windowOf(program.id(), L"Quorvex", false)) != nullptr; }));
+    // The splash (no title) comes, and goes after its three seconds.
+    ASSERT_TRUE(eventually([&] { return windowOf(program.id(), L"", true) != nullptr; }));
+    ASSERT_TRUE(eventually([&] { return !windowOf(program.id(), L"", true); }));
+
+    ASSERT_TRUE(StandIns::endsWithin(standIns.start(L"WinSvcs.exe"), kBoundMs));
+    ASSERT_TRUE(eventually([&] { return IsWindowVisible(main); })) << "no alert";
+
+    SetForegroundWindow(main);
+    typeAltF4();
+    ASSERT_TRUE(eventually([&] { return !IsWindowVisible(main); })) << "Alt+F4 left the alert up";
+    EXPECT_FALSE(program.endsWithin(0));
+
+    EXPECT_TRUE(StandIns::endsWithin(standIns.start(L"WinSvcs.exe"), kBoundMs)) << "the guard stopped";
+    EXPECT_TRUE(eventually([&] { return IsWindowVisible(main); })) << "the next detection shows no alert";
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.endsWithin(kBoundMs)) << "WM_CLOSE from another program did not end it";
+}
+
+}  // namespace
+}  // namespace quorvex::test
