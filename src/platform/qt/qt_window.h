@@ -2,7 +2,6 @@
 // description, its controls as child widgets, its timers as QTimers.
 #pragma once
 
-#include <QtCore/QPoint>
 #include <QtCore/QPointer>
 #include <QtWidgets/QWidget>
 
@@ -10,41 +9,12 @@
 #include <vector>
 
 #include "platform/event_dispatch.h"
+#include "platform/qt/form_widget.h"
 #include "platform/toolkit.h"
 
 class QTimer;
 
 namespace quorvex {
-
-class QtWindow;
-
-// The window's own surface: mouse moves, character keys and the manual drag.
-class FormWidget final : public QWidget {
-public:
-    FormWidget(QtWindow& owner, Qt::WindowFlags flags);
-
-    // The window no longer hears events; called before the widget goes away.
-    void detach() { owner_ = nullptr; }
-    void dragByTitleBar();
-
-protected:
-    void mousePressEvent(QMouseEvent*) override;
-    void mouseMoveEvent(QMouseEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
-    void keyPressEvent(QKeyEvent*) override;
-    void closeEvent(QCloseEvent*) override;
-    // Key preview: character keys typed into a control reach the window first.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void raiseKeyPress(const QKeyEvent&);
-
-    QtWindow* owner_;
-    bool leftPressedHere_ = false;
-    bool manualDrag_ = false;
-    QPoint pressOffset_;   // from the window's corner to the mouse, at the press
-    QPoint lastGlobal_;    // the mouse, at the last move over the surface
-};
 
 class QtWindow final : public Window {
 public:
@@ -72,7 +42,11 @@ public:
 
 private:
     const ControlDesc& controlDesc(ControlId id) const;  // throws for an unknown id
+    void createControls();
     void createControl(ControlId id);
+    QWidget* createWidget(ControlId id, QWidget* parent, QRect& geometry);
+    void setTabOrder();
+    void centre();
     QWidget* parentFor(const ControlDesc&) const;
     void fitLabel(ControlId id);
     void applyWindowManagerHints();
