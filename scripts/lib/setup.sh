@@ -8,6 +8,7 @@ linux_packages=(
   fonts-noto-cjk
   xvfb xdotool openbox x11-utils imagemagick
   lintian
+  weston xwayland qt6-wayland
 )
 fuzz_packages=(clang libclang-rt-14-dev)
 windows_packages=(

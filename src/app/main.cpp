@@ -7,8 +7,10 @@
 #include "ui/form1.h"
 
 int main(int argc, char** argv) {
+    // Outlives the failure's report, which may need the toolkit to show it.
+    quorvex::Platform platform;
     try {
-        quorvex::Platform platform = quorvex::makePlatform(argc, argv);
+        platform = quorvex::makePlatform(argc, argv);
         quorvex::Form1 form1(*platform.toolkit, *platform.processes, *platform.commands,
                              *platform.files);
         return platform.toolkit->run(form1.window());

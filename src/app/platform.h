@@ -22,7 +22,8 @@ struct Platform {
 Platform makePlatform(int& argc, char** argv);
 
 // Shows the standard error report for a failure before the message loop runs,
-// where no toolkit may stand yet to show it.
+// where no toolkit may stand yet to show it: as a message box where there is
+// a screen, and on standard error.
 void reportStartupFailure(const std::string& message);
 
 }  // namespace quorvex

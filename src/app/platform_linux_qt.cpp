@@ -6,11 +6,13 @@
 #include "platform/linux/image_killer.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
+#include "platform/qt/display_choice.h"
 #include "platform/qt/qt_toolkit.h"
 
 namespace quorvex {
 
 Platform makePlatform(int& argc, char** argv) {
+    chooseQtPlatform();
     return {
         std::make_unique<QtToolkit>(argc, argv),
         std::make_unique<ProcProcessTable>(),
@@ -22,6 +24,8 @@ Platform makePlatform(int& argc, char** argv) {
 void reportStartupFailure(const std::string& message) {
     // Qt may be what failed to start: standard error is the one sure place.
     std::fprintf(stderr, "%s\n", message.c_str());
+    std::fflush(stderr);
+    showErrorReport(message);
 }
 
 }  // namespace quorvex

@@ -16,17 +16,10 @@ namespace quorvex {
 
 namespace {
 const QtWindow* asQtWindow(const Window& window) { return dynamic_cast<const QtWindow*>(&window); }
-
-// The error report as a message box, where there is a screen to show it on.
-void showReport(const std::string& message) {
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
-    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(), QString::fromStdString(message));
-}
 }  // namespace
 
 QtToolkit::QtToolkit(int& argc, char** argv)
-    : app_(std::make_unique<QApplication>(argc, argv)), dispatch_(&showReport) {
+    : app_(std::make_unique<QApplication>(argc, argv)), dispatch_(&showErrorReport) {
     initAssets();
     // Hiding or unloading every window never ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -56,6 +49,13 @@ void QtToolkit::processPendingEvents() { QCoreApplication::processEvents(); }
 void QtToolkit::post(std::function<void()> task) {
     QMetaObject::invokeMethod(
         app_.get(), [this, task = std::move(task)] { dispatch_.run(task); }, Qt::QueuedConnection);
+}
+
+void showErrorReport(const std::string& message) {
+    if (!qApp) return;
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
+    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(), QString::fromStdString(message));
 }
 
 QWidget* QtToolkit::widgetOf(const Window& window) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/event_dispatch.h"
 #include "platform/toolkit.h"
@@ -32,5 +33,9 @@ private:
     std::unique_ptr<QApplication> app_;
     EventDispatch dispatch_;
 };
+
+// The error report as a message box, where an application with a screen
+// stands to show it; otherwise nothing.
+void showErrorReport(const std::string& message);
 
 }  // namespace quorvex

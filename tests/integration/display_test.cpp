@@ -1,0 +1,123 @@
+// The installed program where the desktop is not plain X: no display at all,
+// a DISPLAY naming no server, and a Wayland session with Xwayland (weston).
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "desktop.h"
+
+namespace quorvex::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contentsOf(const fs::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// This process's environment without any display or platform choice.
+std::vector<std::string> environmentWithoutDisplays() {
+    std::vector<std::string> environment = inheritedEnvironment();
+    std::erase_if(environment, [](std::string_view entry) {
+        return entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
+               entry.starts_with("QT_QPA_PLATFORM=") || entry.starts_with("XDG_RUNTIME_DIR=") ||
+               entry.starts_with("XDG_SESSION_TYPE=");
+    });
+    return environment;
+}
+
+// A display number no X server listens on.
+std::string absentDisplay() {
+    int number = 99;
+    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number))) ++number;
+    return ":" + std::to_string(number);
+}
+
+TEST(ProgramWithoutDisplay, SaysSoInOneLineAndStillKillsAWorm) {
+    for (const std::string& display : {std::string(), absentDisplay()}) {
+        SCOPED_TRACE(display.empty() ? "DISPLAY unset" : "DISPLAY=" + display);
+        TemporaryDirectory work{"quorvex no display "};
+        std::vector<std::string> environment = environmentWithoutDisplays();
+        if (!display.empty()) environment.push_back("DISPLAY=" + display);
+        const fs::path log = work.path() / "quorvex.log";
+        ChildProcess program({QUORVEX_PROGRAM}, environment, {}, log);
+        ASSERT_TRUE(waitUntil([&] { return contentsOf(log).find("无法打开显示") != std::string::npos; }, 10s))
+            << contentsOf(log);
+
+        const fs::path worm = work.path() / "WinSvcs.exe";
+        fs::copy_file("/bin/sleep", worm);
+        ChildProcess wormProcess({worm.string(), "60"}, environment);
+        EXPECT_TRUE(wormProcess.waitForExit(10s)) << "the worm was not killed";
+        EXPECT_TRUE(program.running()) << contentsOf(log);
+    }
+}
+
+// weston with Xwayland in a runtime folder of its own; its X display is read
+// from its log.
+class Weston {
+public:
+    Weston() {
+        fs::permissions(runtime_.path(), fs::perms::owner_all, fs::perm_options::replace);
+        server_ = ChildProcess({"weston", "--backend=headless-backend.so", "--xwayland", "--socket=wayland-test",
+                                "--width=1280", "--height=800", "--log=" + log().string()},
+                               runtimeEnvironment(), {}, runtime_.path() / "weston.out");
+        const std::regex listening("xserver listening on display (:[0-9]+)");
+        waitUntil(
+            [&] {
+                std::smatch match;
+                const std::string text = contentsOf(log());
+                if (std::regex_search(text, match, listening)) x_ = match[1];
+                return !x_.empty();
+            },
+            10s);
+    }
+    // Empty when weston did not come up.
+    const std::string& x() const { return x_; }
+    std::vector<std::string> sessionEnvironment() const {
+        std::vector<std::string> environment = runtimeEnvironment();
+        environment.push_back("XDG_SESSION_TYPE=wayland");  // Qt then prefers Wayland by itself
+        environment.push_back("WAYLAND_DISPLAY=wayland-test");
+        environment.push_back("DISPLAY=" + x_);
+        return environment;
+    }
+    fs::path log() const { return runtime_.path() / "weston.log"; }
+
+private:
+    std::vector<std::string> runtimeEnvironment() const {
+        std::vector<std::string> environment = environmentWithoutDisplays();
+        environment.push_back("XDG_RUNTIME_DIR=" + runtime_.path().string());
+        return environment;
+    }
+
+    TemporaryDirectory runtime_{"quorvex weston "};
+    ChildProcess server_;
+    std::string x_;
+};
+
+TEST(ProgramInAWaylandSession, ShowsItsWindowsOnXwayland) {
+    Weston weston;
+    ASSERT_FALSE(weston.x().empty()) << "weston did not start:\n" << contentsOf(weston.log());
+    const auto environment = weston.sessionEnvironment();
+    TemporaryDirectory work{"quorvex wayland "};
+    ChildProcess program({QUORVEX_PROGRAM}, environment, {}, work.path() / "quorvex.log");
+    // The splash, as the X server sees it: only the xcb platform puts it there.
+    const fs::path found = work.path() / "windows.txt";
+    const int status = runCommand({"xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(program.pid()),
+                                   "--class", "quorvex", "getwindowgeometry", "%@"},
+                                  environment, 20s, found);
+    EXPECT_EQ(status, 0) << contentsOf(work.path() / "quorvex.log");
+    EXPECT_NE(contentsOf(found).find("Geometry: 492x283"), std::string::npos) << contentsOf(found);
+    EXPECT_TRUE(program.running());
+}
+
+}  // namespace
+}  // namespace quorvex::test
