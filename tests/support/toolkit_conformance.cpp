@@ -240,9 +240,10 @@ TEST_P(ToolkitConformance, PostedTasksRunOnTheInterfaceThreadInOrder) {
     const std::thread::id interfaceThread = std::this_thread::get_id();
     std::vector<int> ran;
     bool allOnInterfaceThread = true;
+    Toolkit& toolkit = driver->toolkit();  // made here, on the interface thread
     std::jthread poster([&] {
         for (int i = 0; i < 5; ++i)
-            driver->toolkit().post([&, i] {
+            toolkit.post([&, i] {
                 ran.push_back(i);
                 allOnInterfaceThread = allOnInterfaceThread && std::this_thread::get_id() == interfaceThread;
             });
