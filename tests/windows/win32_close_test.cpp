@@ -71,6 +71,17 @@ private:
     PROCESS_INFORMATION process_{};
 };
 
+// A stand-in worm is killed and the alert comes up. Another guard on the
+// machine (a Linux copy sees Wine's processes too) may kill a stand-in
+// before this one sees it: then another is started, a few times at most.
+bool detectionShowsTheAlert(StandIns& standIns, HWND main) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!StandIns::endsWithin(standIns.start(L"WinSvcs.exe"), kBoundMs)) return false;
+        if (eventually([&] { return IsWindowVisible(main) != FALSE; })) return true;
+    }
+    return false;
+}
+
 TEST(Win32Program, AltF4HidesTheAlertTheGuardGoesOnAndWmCloseEndsIt) {
     StandIns standIns;
     Program program;
@@ -80,16 +91,14 @@ TEST(Win32Program, AltF4HidesTheAlertTheGuardGoesOnAndWmCloseEndsIt) {
     ASSERT_TRUE(eventually([&] { return windowOf(program.id(), L"", true) != nullptr; }));
     ASSERT_TRUE(eventually([&] { return !windowOf(program.id(), L"", true); }));
 
-    ASSERT_TRUE(StandIns::endsWithin(standIns.start(L"WinSvcs.exe"), kBoundMs));
-    ASSERT_TRUE(eventually([&] { return IsWindowVisible(main); })) << "no alert";
+    ASSERT_TRUE(detectionShowsTheAlert(standIns, main)) << "no alert";
 
     SetForegroundWindow(main);
     typeAltF4();
     ASSERT_TRUE(eventually([&] { return !IsWindowVisible(main); })) << "Alt+F4 left the alert up";
     EXPECT_FALSE(program.endsWithin(0));
 
-    EXPECT_TRUE(StandIns::endsWithin(standIns.start(L"WinSvcs.exe"), kBoundMs)) << "the guard stopped";
-    EXPECT_TRUE(eventually([&] { return IsWindowVisible(main); })) << "the next detection shows no alert";
+    EXPECT_TRUE(detectionShowsTheAlert(standIns, main)) << "the guard stopped";
 
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.endsWithin(kBoundMs)) << "WM_CLOSE from another program did not end it";
