@@ -130,6 +130,10 @@ TEST_F(FilesTest, CaptionsThatAreNoCompletePathTouchNothing) {
     for (const std::string& caption : {folder + ".\\winsvcs.exe", folder + "..\\x\\winsvcs.exe", folder + "\\winsvcs.exe"})
         EXPECT_EQ(cleanUp(caption, worm, files), CleanupOutcome::Failed) << caption;
     EXPECT_TRUE(isPlainFile(L"winsvcs.exe"));
+    // A byte that is no WTF-8 would reach the system as U+FFFD, naming another file.
+    makeFile(L"\uFFFDwinsvcs.exe");
+    EXPECT_EQ(cleanUp(folder + "\xFF" "winsvcs.exe", identityOf(L"\uFFFDwinsvcs.exe"), files), CleanupOutcome::Failed);
+    EXPECT_TRUE(isPlainFile(L"\uFFFDwinsvcs.exe"));
     SetCurrentDirectoryW(L"C:\\");
     for (std::string_view path : {"C:\\x.exe", "c:/x.exe", "\\\\server\\share\\x.exe", "//server/share/x"})
         EXPECT_TRUE(files.isAbsolutePath(path)) << path;

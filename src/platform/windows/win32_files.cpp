@@ -130,7 +130,8 @@ bool Win32FileSystem::isAbsolutePath(std::string_view path) const { return rootL
 std::unique_ptr<FolderEntry> Win32FileSystem::reach(std::string_view path, std::error_code& error) {
     error = win32Error(ERROR_INVALID_NAME);
     const std::size_t root = rootLength(path);
-    if (root == 0) return nullptr;
+    // Text that is no WTF-8 would reach the system as another name.
+    if (root == 0 || toUtf8(toWide(path)) != path) return nullptr;
     std::vector<UniqueHandle> folders;
     std::string_view rest = path.substr(root);
     for (std::size_t separator; (separator = rest.find_first_of("\\/")) != std::string_view::npos;
