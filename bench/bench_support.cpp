@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,28 +16,13 @@
 #include <stdexcept>
 #include <system_error>
 
-extern char** environ;
-
 namespace quorvex::bench {
 
 pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
             const std::vector<std::string>& extraEnvironment) {
-    std::vector<std::string> argvText{program.string()};
-    argvText.insert(argvText.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& text : argvText) argv.push_back(text.data());
-    argv.push_back(nullptr);
-
-    std::vector<std::string> environmentText(extraEnvironment);
-    std::vector<char*> environment;
-    for (std::string& text : environmentText) environment.push_back(text.data());
-    for (char** entry = environ; *entry; ++entry) environment.push_back(*entry);
-    environment.push_back(nullptr);
-
-    pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environment.data());
-    if (error != 0) throw std::system_error(error, std::system_category(), "cannot start " + program.string());
-    return pid;
+    return test::Child(program, arguments,
+                       {.environment = test::withVariables(test::inheritedEnvironment(), extraEnvironment)})
+        .detach();
 }
 
 void endProcess(pid_t pid) {
@@ -65,12 +49,7 @@ double cpuSeconds(pid_t pid) {
 }
 
 IdleProcesses::IdleProcesses(int count) {
-    for (int i = 0; i < count; ++i) pids_.push_back(spawn("/bin/sleep", {"3600"}));
-}
-
-IdleProcesses::~IdleProcesses() {
-    for (pid_t pid : pids_) ::kill(pid, SIGKILL);
-    for (pid_t pid : pids_) ::waitpid(pid, nullptr, 0);
+    for (int i = 0; i < count; ++i) children_.emplace_back(test::kSleepProgram, std::vector<std::string>{"3600"});
 }
 
 std::size_t floorEnumeration(bool commandNames) {

@@ -10,21 +10,21 @@
 #include <string_view>
 #include <vector>
 
+#include "child_process.h"
+
 namespace quorvex::bench {
 
-// Idle child processes that make the process table bigger; ended by PID.
+// Idle child processes that make the process table bigger.
 class IdleProcesses {
 public:
     explicit IdleProcesses(int count);
-    ~IdleProcesses();
-    IdleProcesses(const IdleProcesses&) = delete;
-    IdleProcesses& operator=(const IdleProcesses&) = delete;
 
 private:
-    std::vector<pid_t> pids_;
+    std::vector<test::Child> children_;
 };
 
-// Starts `program` with `arguments` (argv[0] is the program); throws on failure.
+// Starts `program` with `arguments` (argv[0] is the program), for the caller
+// to end with endProcess; throws on failure.
 pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
             const std::vector<std::string>& extraEnvironment = {});
 

@@ -7,15 +7,6 @@
 //
 // Prints p50, p99 and max in milliseconds; the last line is p99_ms=.
 // While it runs, every process of the nine names on this machine is killed.
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-// glibc 2.36 declares this without C linkage for C++.
-extern "C" {
-#include <sys/pidfd.h>
-}
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -24,8 +15,9 @@ extern "C" {
 #include <vector>
 
 #include "bench_support.h"
-#include "real_processes.h"
+#include "child_process.h"
 #include "monitor/watch_list.h"
+#include "temp_folder.h"
 
 namespace quorvex::bench {
 namespace {
@@ -37,18 +29,9 @@ constexpr auto kGiveUp = std::chrono::seconds(10);
 // negative value when it outlived kGiveUp (then it is killed here).
 double lifetimeMs(const std::filesystem::path& worm) {
     const auto start = Clock::now();
-    const pid_t pid = spawn(worm, {"600"});
-    // A pidfd becomes readable the moment the process dies.
-    pollfd death{::pidfd_open(pid, 0), POLLIN, 0};
-    const bool died = death.fd >= 0 && ::poll(&death, 1, int(kGiveUp.count() * 1000)) == 1;
-    const auto end = Clock::now();
-    if (death.fd >= 0) ::close(death.fd);
-    if (!died) {
-        endProcess(pid);
-        return -1;
-    }
-    ::waitpid(pid, nullptr, 0);
-    return std::chrono::duration<double, std::milli>(end - start).count();
+    test::Child child(worm, {"600"});
+    if (!child.waitForExit(kGiveUp)) return -1;
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 double percentile(std::vector<double> values, double share) {

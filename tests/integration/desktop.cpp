@@ -3,9 +3,6 @@
 #include <QtGui/QImage>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -15,19 +12,13 @@
 #include <memory>
 #include <set>
 #include <stdexcept>
-#include <thread>
-#include <utility>
-
-extern char** environ;
+#include <system_error>
 
 namespace quorvex::test {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Descriptor number a passed descriptor gets in the child.
-constexpr int kPassedFd = 3;
 
 template <typename Reply>
 using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
@@ -37,102 +28,7 @@ ReplyPtr<Reply> owned(Reply* reply) {
     return ReplyPtr<Reply>(reply, &std::free);
 }
 
-std::vector<char*> cStrings(const std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (const std::string& s : strings) result.push_back(const_cast<char*>(s.c_str()));
-    result.push_back(nullptr);
-    return result;
-}
-
 }  // namespace
-
-std::vector<std::string> inheritedEnvironment() {
-    std::vector<std::string> result;
-    for (char** entry = environ; *entry; ++entry) result.emplace_back(*entry);
-    return result;
-}
-
-int runCommand(std::vector<std::string> argv, const std::vector<std::string>& environment,
-               std::chrono::seconds timeout, const std::filesystem::path& log) {
-    argv.insert(argv.begin(), {"timeout", std::to_string(timeout.count())});
-    ChildProcess command(argv, environment, {}, log);
-    if (!command.waitForExit(timeout + 5s)) return -1;
-    return WIFEXITED(*command.status()) ? WEXITSTATUS(*command.status()) : -1;
-}
-
-// --- ChildProcess ---
-
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                           const std::filesystem::path& directory, const std::filesystem::path& log,
-                           std::optional<int> passFd) {
-    // Everything the child needs is prepared before fork: after it, only
-    // async-signal-safe calls.
-    std::vector<char*> args = cStrings(argv);
-    std::vector<char*> env = cStrings(environment);
-    const std::string dir = directory.string();
-    const std::string output = log.empty() ? "/dev/null" : log.string();
-
-    const pid_t parent = getpid();
-    pid_ = fork();
-    if (pid_ < 0) throw std::system_error(errno, std::generic_category(), "fork");
-    if (pid_ > 0) return;
-
-    // Should the test itself die, its desktop and program go with it.
-    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(126);
-
-    if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
-    const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    const int in = open("/dev/null", O_RDONLY);
-    if (out < 0 || in < 0) _exit(126);
-    dup2(in, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
-    int firstToClose = kPassedFd;
-    if (passFd) {
-        if (dup2(*passFd, kPassedFd) < 0) _exit(126);
-        firstToClose = kPassedFd + 1;
-    }
-    close_range(static_cast<unsigned>(firstToClose), ~0U, 0);
-    setpgid(0, 0);  // the test's terminal signals are not the child's
-    execvpe(args[0], args.data(), env.data());
-    _exit(127);
-}
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : pid_(std::exchange(other.pid_, -1)), status_(std::exchange(other.status_, std::nullopt)) {}
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-    if (this != &other) {
-        stop();
-        pid_ = std::exchange(other.pid_, -1);
-        status_ = std::exchange(other.status_, std::nullopt);
-    }
-    return *this;
-}
-
-ChildProcess::~ChildProcess() { stop(); }
-
-bool ChildProcess::running() {
-    if (pid_ <= 0 || status_) return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
-    status_ = status;
-    return false;
-}
-
-bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
-    return waitUntil([this] { return !running(); }, timeout);
-}
-
-void ChildProcess::stop() {
-    if (!running()) return;
-    kill(pid_, SIGTERM);
-    if (waitForExit(2s)) return;
-    kill(pid_, SIGKILL);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    status_ = status;
-}
 
 // --- XDesktop ---
 
@@ -144,9 +40,10 @@ XDesktop::XDesktop(bool withWindowManager) {
     // Xvfb picks a free display itself and writes its number to the descriptor.
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::system_error(errno, std::generic_category(), "pipe");
-    server_ = ChildProcess({"Xvfb", "-displayfd", std::to_string(kPassedFd), "-noreset", "-nolisten", "tcp",
-                            "-screen", "0", "1280x1024x24"},
-                           inheritedEnvironment(), {}, {}, pipeFds[1]);
+    server_ = Child("Xvfb",
+                    {"-displayfd", std::to_string(kPassedFd), "-noreset", "-nolisten", "tcp", "-screen", "0",
+                     "1280x1024x24"},
+                    {.log = "/dev/null", .passFd = pipeFds[1]});
     close(pipeFds[1]);
     std::string number;
     pollfd readable{pipeFds[0], POLLIN, 0};
@@ -164,9 +61,13 @@ XDesktop::XDesktop(bool withWindowManager) {
     connection_ = xcb_connect(display_.c_str(), nullptr);
     if (xcb_connection_has_error(connection_)) throw std::runtime_error("cannot connect to " + display_);
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    // Answers to pings are sent to the root window, to those who select
+    // either of these (toolkits differ in which they name).
+    const std::uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &events);
 
     if (withWindowManager) {
-        windowManager_ = ChildProcess({"openbox", "--sm-disable"}, environment());
+        windowManager_ = Child("openbox", {"--sm-disable"}, {.environment = environment(), .log = "/dev/null"});
         const xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
         const bool ready = waitUntil(
             [&] {
@@ -186,14 +87,7 @@ XDesktop::~XDesktop() {
 }
 
 std::vector<std::string> XDesktop::environment() const {
-    std::vector<std::string> result = inheritedEnvironment();
-    std::erase_if(result, [](std::string_view entry) {
-        return entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
-               entry.starts_with("QT_QPA_PLATFORM=");
-    });
-    result.push_back("DISPLAY=" + display_);
-    result.push_back("QT_QPA_PLATFORM=xcb");
-    return result;
+    return withVariables(inheritedEnvironment(), {"DISPLAY=" + display_, "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=xcb"});
 }
 
 std::uint32_t XDesktop::atom(const char* name) const {
@@ -271,29 +165,39 @@ QImage XDesktop::grab(const XWindow& window) const {
     return image;
 }
 
-int XDesktop::run(std::vector<std::string> argv) const { return runCommand(std::move(argv), environment(), 10s); }
+int XDesktop::run(const std::vector<std::string>& argv) const {
+    return runCommand(argv, 10s, {.environment = environment(), .log = "/dev/null"});
+}
+
+bool XDesktop::ping(const XWindow& window, std::chrono::milliseconds timeout) {
+    const xcb_atom_t ping = atom("_NET_WM_PING");
+    const std::uint32_t stamp = ++pings_;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window.id;
+    message.type = atom("WM_PROTOCOLS");
+    message.data.data32[0] = ping;
+    message.data.data32[1] = stamp;
+    message.data.data32[2] = window.id;
+    xcb_send_event(connection_, 0, window.id, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+    xcb_flush(connection_);
+
+    const auto deadline = Clock::now() + timeout;
+    pollfd readable{xcb_get_file_descriptor(connection_), POLLIN, 0};
+    while (true) {
+        while (const auto event = owned(xcb_poll_for_event(connection_))) {
+            if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE) continue;
+            const auto* answer = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
+            if (answer->data.data32[0] == ping && answer->data.data32[1] == stamp) return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left <= 0ms || xcb_connection_has_error(connection_)) return false;
+        poll(&readable, 1, static_cast<int>(left.count()));
+    }
+}
 
 // --- helpers ---
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-TemporaryDirectory::TemporaryDirectory(const std::string& prefix) {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) throw std::system_error(errno, std::generic_category(), "mkdtemp");
-    path_ = pattern;
-}
-
-TemporaryDirectory::~TemporaryDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 std::size_t distinctColours(const QImage& image) {
     std::set<QRgb> colours;

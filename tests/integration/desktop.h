@@ -1,51 +1,20 @@
 // A desktop of the test's own for the real program: an X server (Xvfb on a
-// free display), a window manager, child processes the test started, and what
-// the X server says about their windows.
+// free display), a window manager, and what the X server says about the
+// windows of the processes the test started.
 #pragma once
 
 #include <sys/types.h>
 
-#include <chrono>
 #include <cstdint>
-#include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "child_process.h"
 
 class QImage;
 struct xcb_connection_t;
 
 namespace quorvex::test {
-
-using namespace std::chrono_literals;
-
-// A process this test started. Ended (SIGTERM, then SIGKILL) and reaped when
-// it goes out of scope; nothing else is ever signalled.
-class ChildProcess {
-public:
-    ChildProcess() = default;
-    // Starts argv[0] (searched on PATH) with `environment`, in `directory` when
-    // given, with its output appended to `log` when given.
-    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                 const std::filesystem::path& directory = {}, const std::filesystem::path& log = {},
-                 std::optional<int> keepOpenFd = std::nullopt);
-    ChildProcess(ChildProcess&& other) noexcept;
-    ChildProcess& operator=(ChildProcess&& other) noexcept;
-    ~ChildProcess();
-
-    pid_t pid() const { return pid_; }
-    bool running();
-    // Waits up to `timeout` for the process to end; true when it did.
-    bool waitForExit(std::chrono::milliseconds timeout);
-    // Exit status once ended (as waitpid reports it).
-    std::optional<int> status() const { return status_; }
-    void stop();
-
-private:
-    pid_t pid_ = -1;
-    std::optional<int> status_;
-};
 
 struct XWindow {
     std::uint32_t id = 0;
@@ -72,42 +41,24 @@ public:
     // The screen's pixels under a window's client area.
     QImage grab(const XWindow& window) const;
 
-    // Runs a command on this display (input with xdotool), under `timeout`
+    // Runs a command on this display (input with xdotool), under a timeout
     // so that nothing it waits for can hang the test; returns its exit status.
-    int run(std::vector<std::string> argv) const;
+    int run(const std::vector<std::string>& argv) const;
+    // Sends the window's owner a _NET_WM_PING and waits for its answer: the
+    // owner has then handled every event the server gave it before, and the
+    // server every request the owner made before answering.
+    bool ping(const XWindow& window, std::chrono::milliseconds timeout = 20s);
 
 private:
     std::uint32_t atom(const char* name) const;
     std::string atomName(std::uint32_t atom) const;
 
-    ChildProcess server_;
-    ChildProcess windowManager_;
+    Child server_;
+    Child windowManager_;
     std::string display_;
     xcb_connection_t* connection_ = nullptr;
     std::uint32_t root_ = 0;
-};
-
-// This process's environment.
-std::vector<std::string> inheritedEnvironment();
-
-// Runs a command to its end, killed after `timeout` so that nothing it waits
-// for can hang the test; its output is appended to `log` when given. Returns
-// its exit status, or -1 when it did not exit by itself.
-int runCommand(std::vector<std::string> argv, const std::vector<std::string>& environment,
-               std::chrono::seconds timeout, const std::filesystem::path& log = {});
-
-// Polls `condition` every 20 ms until it holds or `timeout` passes.
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
-
-// A fresh directory that is removed with everything in it at the end.
-class TemporaryDirectory {
-public:
-    explicit TemporaryDirectory(const std::string& prefix);
-    ~TemporaryDirectory();
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
+    std::uint32_t pings_ = 0;
 };
 
 // How many distinct colours an image holds, sampling every other pixel.

@@ -3,7 +3,8 @@
 // processes and files.
 #include <filesystem>
 #include <optional>
-#include <thread>
+#include <string>
+#include <vector>
 
 #include "program_on_x.h"
 
@@ -16,6 +17,11 @@ namespace fs = std::filesystem;
 class QuorvexOnX : public ProgramOnX {
 protected:
     void dragHideAndDetectAgain();
+
+    // The splash's own timer must not be what closed it.
+    void expectBeforeTheSplashTimer() const {
+        EXPECT_LT(Clock::now() - splashSeen, 2900ms) << "too slow to tell the input from the timer";
+    }
 };
 
 TEST_F(QuorvexOnX, StartsWithTheSplashAloneThenShowsNothingAndKeepsRunning) {
@@ -24,22 +30,24 @@ TEST_F(QuorvexOnX, StartsWithTheSplashAloneThenShowsNothingAndKeepsRunning) {
     EXPECT_TRUE(shown.hasState("_NET_WM_STATE_SKIP_TASKBAR"));
     screenshot(shown, "splash.png");
 
-    std::this_thread::sleep_until(splashSeen + 2500ms);
-    EXPECT_TRUE(splash()) << "the splash went before its 3 seconds";
-    std::this_thread::sleep_until(splashSeen + 3500ms);
+    waitForTheSplashToGo();
+    // Seen late and gone early, it was still up well past two seconds.
+    EXPECT_GT(Clock::now() - splashSeen, 2s) << "the splash went before its 3 seconds";
     EXPECT_TRUE(nothingMapped());
     EXPECT_TRUE(program.running());
 }
 
 TEST_F(QuorvexOnX, SplashClosesOnACharacterKeyOnly) {
+    const XWindow shown = *splash();
     for (const char* nonCharacter : {"Shift_L", "Left", "F5", "Delete"}) {
         key(nonCharacter);
-        std::this_thread::sleep_for(150ms);
+        awaitInputHandled(shown);
         EXPECT_TRUE(splash()) << nonCharacter << " closed the splash";
     }
     key("q");
-    EXPECT_TRUE(waitUntil([&] { return !splash(); }, 1s));
-    EXPECT_LT(Clock::now() - splashSeen, 2900ms) << "too slow to tell the key from the timer";
+    awaitInputHandled(shown);
+    EXPECT_FALSE(splash()) << "a character key left the splash up";
+    expectBeforeTheSplashTimer();
     EXPECT_TRUE(program.running());
 }
 
@@ -47,16 +55,17 @@ TEST_F(QuorvexOnX, SplashClosesOnAClickOnItsFrameOnly) {
     const XWindow shown = *splash();
     for (const char* control : {"Label1", "imgLogo", "lblCompany"}) {
         click(shown, centreOf(splash::kControls, control));
-        std::this_thread::sleep_for(150ms);
+        awaitInputHandled(shown);
         EXPECT_TRUE(splash()) << "a click on " << control << " closed the splash";
     }
     click(shown, {3, shown.height / 2});  // the margin left of the frame
-    std::this_thread::sleep_for(150ms);
+    awaitInputHandled(shown);
     EXPECT_TRUE(splash()) << "a click on the margin closed the splash";
 
     click(shown, {20, 20});  // inside the frame, above every control
-    EXPECT_TRUE(waitUntil([&] { return !splash(); }, 1s));
-    EXPECT_LT(Clock::now() - splashSeen, 2900ms) << "too slow to tell the click from the timer";
+    awaitInputHandled(shown);
+    EXPECT_FALSE(splash()) << "a click on the frame left the splash up";
+    expectBeforeTheSplashTimer();
 }
 
 TEST_F(QuorvexOnX, WormIsEndedAndTheMainWindowComesBackWithoutTaskbarButton) {
@@ -66,7 +75,7 @@ TEST_F(QuorvexOnX, WormIsEndedAndTheMainWindowComesBackWithoutTaskbarButton) {
     screenshot(first, "main.png");
 
     click(first, centreOf(form1::kControls, "Command2"));
-    EXPECT_TRUE(waitUntil([&] { return !mainWindow(); }, 2s)) << "Command2 did not hide Form1";
+    EXPECT_TRUE(waitUntil([&] { return !mainWindow(); }, kEventBound)) << "Command2 did not hide Form1";
     EXPECT_TRUE(program.running());
 
     const XWindow second = detect("VolDriver.exe");
@@ -77,20 +86,34 @@ TEST_F(QuorvexOnX, WormIsEndedAndTheMainWindowComesBackWithoutTaskbarButton) {
 // Drags the main window by its surface, hides it, brings it back with a new worm.
 void QuorvexOnX::dragHideAndDetectAgain() {
     const XWindow shown = detect("winsvcs.exe");
-    const int x = shown.x + 10, y = shown.y + 10;  // left of the logo: the window's own surface
-    ASSERT_EQ(desktop->run({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "mousedown", "1",
-                            "sleep", "0.2", "mousemove", std::to_string(x + 3), std::to_string(y + 2), "sleep",
-                            "0.3", "mousemove", std::to_string(x + 83), std::to_string(y + 52), "sleep", "0.3",
-                            "mouseup", "1"}),
-              0);
+    auto mouse = [&](std::vector<std::string> steps) {
+        steps.insert(steps.begin(), "xdotool");
+        ASSERT_EQ(desktop->run(steps), 0);
+    };
+    // Left of the logo: the window's own surface.
+    mouse({"mousemove", std::to_string(shown.x + 10), std::to_string(shown.y + 10), "mousedown", "1"});
+    // The move starts some way into the first motions: nudge until the window follows.
+    std::optional<XWindow> following;
+    for (int nudge = 0; nudge < 100 && !following; ++nudge) {
+        mouse({"mousemove_relative", "1", "1"});
+        waitUntil([&] { return (following = mainWindow()) && following->x != shown.x; }, 200ms);
+        if (following && following->x == shown.x) following.reset();
+    }
+    ASSERT_TRUE(following) << "the window never followed the mouse";
+    // From here it follows the mouse step for step, give or take a nudge in flight.
+    mouse({"mousemove_relative", "80", "50", "mouseup", "1"});
     std::optional<XWindow> moved;
-    ASSERT_TRUE(waitUntil([&] { return (moved = mainWindow()) && moved->x != shown.x; }, 2s)) << "no drag";
-    // The window follows the mouse, give or take the first step that started the move.
-    EXPECT_NEAR(moved->x - shown.x, 83, 4);
-    EXPECT_NEAR(moved->y - shown.y, 52, 4);
+    EXPECT_TRUE(waitUntil([&] { return (moved = mainWindow()) && moved->x >= following->x + 78; }, kEventBound))
+        << "the window stopped following the mouse";
+    ASSERT_TRUE(moved);
+    awaitInputHandled(*moved);
+    moved = mainWindow();
+    ASSERT_TRUE(moved);
+    EXPECT_NEAR(moved->x - following->x, 80, 3);
+    EXPECT_NEAR(moved->y - following->y, 50, 3);
 
     click(*moved, centreOf(form1::kControls, "Command2"));
-    ASSERT_TRUE(waitUntil([&] { return !mainWindow(); }, 2s));
+    ASSERT_TRUE(waitUntil([&] { return !mainWindow(); }, kEventBound));
     const XWindow again = detect("winsvcs.exe");
     EXPECT_EQ(std::pair(again.x, again.y), std::pair(moved->x, moved->y));
 }

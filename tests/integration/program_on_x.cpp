@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <thread>
 
 namespace quorvex::test {
 
@@ -15,8 +14,8 @@ namespace fs = std::filesystem;
 
 void ProgramOnX::SetUp() {
     desktop.emplace(withWindowManager());
-    program = ChildProcess({QUORVEX_PROGRAM}, desktop->environment(), work.path(), log());
-    ASSERT_TRUE(waitUntil([&] { return splash().has_value(); }, 10s)) << "the splash never showed";
+    program = Child(QUORVEX_PROGRAM, {}, {.environment = desktop->environment(), .directory = work.path(), .log = log()});
+    ASSERT_TRUE(waitUntil([&] { return splash().has_value(); }, kEventBound)) << "the splash never showed";
     splashSeen = Clock::now();
 }
 
@@ -52,10 +51,10 @@ std::optional<XWindow> ProgramOnX::mainWindow() {
 
 bool ProgramOnX::nothingMapped() { return desktop->mappedWindowsOf(program.pid()).empty(); }
 
-ChildProcess ProgramOnX::startWorm(const std::string& name) {
+Child ProgramOnX::startWorm(const std::string& name) {
     const fs::path path = work.path() / name;
-    if (!fs::exists(path)) fs::copy_file("/bin/sleep", path);
-    return ChildProcess({path.string(), "60"}, desktop->environment());
+    if (!fs::exists(path)) copyProgram(kSleepProgram, path);
+    return Child(path, {"600"}, {.environment = desktop->environment()});
 }
 
 void ProgramOnX::click(const XWindow& window, std::pair<int, int> at) {
@@ -66,23 +65,27 @@ void ProgramOnX::click(const XWindow& window, std::pair<int, int> at) {
 
 void ProgramOnX::key(const std::string& name) { ASSERT_EQ(desktop->run({"xdotool", "key", name}), 0); }
 
+void ProgramOnX::awaitInputHandled(const XWindow& window) {
+    ASSERT_TRUE(desktop->ping(window, kEventBound)) << "the program did not answer a ping";
+}
+
 void ProgramOnX::screenshot(const XWindow& window, const std::string& name) {
-    std::this_thread::sleep_for(300ms);  // let it paint
-    const QImage image = desktop->grab(window);
+    QImage image;
+    EXPECT_TRUE(waitUntil([&] { return distinctColours(image = desktop->grab(window)) > 50u; }, kEventBound))
+        << name << " looks blank";
     EXPECT_EQ(image.size(), QSize(window.width, window.height));
-    EXPECT_GT(distinctColours(image), 50u) << name << " looks blank";
     fs::create_directories(QUORVEX_SCREENSHOTS);
     EXPECT_TRUE(image.save(QString::fromStdString(fs::path(QUORVEX_SCREENSHOTS) / name), "PNG"));
 }
 
-XWindow ProgramOnX::awaitDetection(ChildProcess worm, const std::string& what) {
-    EXPECT_TRUE(worm.waitForExit(1s)) << what << " still runs after 1 s";
+XWindow ProgramOnX::awaitDetection(Child worm, const std::string& what) {
+    EXPECT_TRUE(worm.waitForExit(kEventBound)) << what << " still runs";
     // Killed, not ended on its own (a program that cannot start ends quickly too).
     const std::optional<int> status = worm.status();
     EXPECT_TRUE(status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL)
         << what << " was not killed: wait status " << status.value_or(-1);
     std::optional<XWindow> shown;
-    EXPECT_TRUE(waitUntil([&] { return (shown = mainWindow()).has_value(); }, 2s)) << "Form1 never came up";
+    EXPECT_TRUE(waitUntil([&] { return (shown = mainWindow()).has_value(); }, kEventBound)) << "Form1 never came up";
     return shown.value_or(XWindow{});
 }
 
@@ -90,12 +93,13 @@ void ProgramOnX::cleanUp(const XWindow& shown, const fs::path& worm) {
     ASSERT_NE(shown.id, 0u) << "no main window to click";
     ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(worm))) << worm;
     click(shown, centreOf(form1::kControls, "Command1"));
-    EXPECT_TRUE(waitUntil([&] { return fs::is_directory(fs::symlink_status(worm)); }, 2s))
+    EXPECT_TRUE(waitUntil([&] { return fs::is_directory(fs::symlink_status(worm)); }, kEventBound))
         << "the worm's file is still there: " << worm;
+    awaitInputHandled(shown);
     EXPECT_TRUE(mainWindow()) << "the window stays up after the cleanup";
     EXPECT_TRUE(program.running());
 }
 
-void ProgramOnX::waitForTheSplashToGo() { ASSERT_TRUE(waitUntil([&] { return !splash(); }, 4s)); }
+void ProgramOnX::waitForTheSplashToGo() { ASSERT_TRUE(waitUntil([&] { return !splash(); }, kEventBound)); }
 
 }  // namespace quorvex::test

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "desktop.h"
+#include "temp_folder.h"
 #include "ui/form1_layout.h"
 #include "ui/splash_layout.h"
 
@@ -29,6 +30,9 @@ std::pair<int, int> centreOf(const std::array<ControlDesc, N>& controls, std::st
 class ProgramOnX : public testing::Test {
 protected:
     using Clock = std::chrono::steady_clock;
+    // How long anything the program does may take on a busy machine: a bound
+    // on waiting for an event, never a measure of speed (bench/ has those).
+    static constexpr auto kEventBound = 30s;
 
     virtual bool withWindowManager() const { return true; }
 
@@ -46,17 +50,19 @@ protected:
 
     // A copy of a harmless program under a worm's name, running from a folder
     // whose name has a space.
-    ChildProcess startWorm(const std::string& name);
+    Child startWorm(const std::string& name);
 
     void click(const XWindow& window, std::pair<int, int> at);
     void key(const std::string& name);
+    // Waits until the program has handled every input it was given so far.
+    void awaitInputHandled(const XWindow& window);
 
-    // The window's pixels, kept for a person to look at.
+    // The window's pixels once painted, kept for a person to look at.
     void screenshot(const XWindow& window, const std::string& name);
 
-    // A worm that the program must kill within a second, bringing up its main
-    // window; `what` names the worm in messages.
-    XWindow awaitDetection(ChildProcess worm, const std::string& what);
+    // A worm that the program must kill, bringing up its main window; `what`
+    // names the worm in messages.
+    XWindow awaitDetection(Child worm, const std::string& what);
     XWindow detect(const std::string& wormName) { return awaitDetection(startWorm(wormName), wormName); }
 
     // Command1 on the shown main window puts a directory where the worm's file was.
@@ -64,9 +70,9 @@ protected:
 
     void waitForTheSplashToGo();
 
-    TemporaryDirectory work{"quorvex integration "};
+    TempFolder work{"quorvex integration "};
     std::optional<XDesktop> desktop;
-    ChildProcess program;
+    Child program;
     Clock::time_point splashSeen;
 };
 

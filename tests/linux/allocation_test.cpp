@@ -8,7 +8,7 @@
 
 #include "monitor/monitor.h"
 #include "platform/linux/proc_table.h"
-#include "real_processes.h"
+#include "child_process.h"
 
 namespace {
 std::atomic<long> allocations{0};

@@ -9,7 +9,8 @@
 #include <thread>
 
 #include "platform/linux/image_killer.h"
-#include "real_processes.h"
+#include "child_process.h"
+#include "temp_folder.h"
 
 namespace quorvex::test {
 namespace {

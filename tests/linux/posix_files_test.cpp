@@ -16,7 +16,8 @@
 #include "platform/linux/file_descriptor.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
-#include "real_processes.h"
+#include "child_process.h"
+#include "temp_folder.h"
 #include "remedy/cleanup.h"
 
 namespace quorvex::test {

@@ -18,7 +18,8 @@
 #include "monitor/monitor.h"
 #include "platform/linux/proc_table.h"
 #include "platform/linux/proc_text.h"
-#include "real_processes.h"
+#include "child_process.h"
+#include "temp_folder.h"
 
 namespace quorvex::test {
 namespace {

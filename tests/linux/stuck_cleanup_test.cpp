@@ -14,7 +14,8 @@
 #include "platform/linux/image_killer.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
-#include "real_processes.h"
+#include "child_process.h"
+#include "temp_folder.h"
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
 

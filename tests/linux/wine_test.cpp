@@ -1,87 +1,65 @@
 // Windows programs run by Wine, seen, killed and cleaned up by the Linux
-// backends. Needs wine and the stand-in built by mingw-w64; the Wine prefix
-// lives in the build directory and its server is ended after the tests.
-#include <sys/wait.h>
-#include <unistd.h>
-
+// backends. Needs wine and the stand-in built by mingw-w64; the build tree's
+// Wine prefix is made on first use, and its server is ended after each test.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <thread>
 
+#include "child_process.h"
 #include "monitor/monitor.h"
 #include "platform/linux/image_killer.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
-#include "real_processes.h"
 #include "remedy/cleanup.h"
+#include "temp_folder.h"
+#include "wine_prefix.h"
 
 namespace quorvex::test {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
-const fs::path kPrefix = QUORVEX_WINE_PREFIX;
+// Empty when the build found no mingw-w64 compiler or no wine.
 const fs::path kStandIn = QUORVEX_WINE_STANDIN;
-
-int runWine(const std::string& command) {
-    const std::string line = "WINEPREFIX='" + kPrefix.string() + "' WINEDEBUG=-all " + command;
-    return std::system(line.c_str());
-}
 
 class WineHosted : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // A prefix takes seconds to make; it is kept for later runs.
-        if (!fs::exists(kPrefix / "system.reg"))
-            ranBoot_ = runWine("WINEDLLOVERRIDES='mscoree,mshtml=' wineboot -i >/dev/null 2>&1") == 0;
-        else
-            ranBoot_ = true;
+        problem_ = kStandIn.empty() ? "the Windows stand-in was not built: CMake found no "
+                                      "x86_64-w64-mingw32-gcc-posix or no wine (install mingw-w64 and wine)"
+                                    : prepareWinePrefix();
     }
-    static void TearDownTestSuite() { runWine("wineserver -k >/dev/null 2>&1"); }
+    static void TearDownTestSuite() { stopWineServer(); }
 
-    void SetUp() override {
-        if (!ranBoot_) GTEST_SKIP() << "no Wine prefix could be made in " << kPrefix;
-    }
+    // A machine without Wine fails here rather than passing untested.
+    void SetUp() override { ASSERT_TRUE(problem_.empty()) << problem_; }
 
     // Starts the stand-in through wine by `how` (a Unix or Windows path).
     std::unique_ptr<Child> startWine(const std::string& how) {
-        ::setenv("WINEPREFIX", kPrefix.c_str(), 1);
-        ::setenv("WINEDEBUG", "-all", 1);
-        return std::make_unique<Child>("/usr/bin/wine", std::vector<std::string>{how});
+        return std::make_unique<Child>("wine", std::vector<std::string>{how},
+                                       ChildOptions{.environment = wineEnvironment(), .log = folder / "wine.log"});
     }
 
     // Waits until the table names a process `name`: its pid and path.
     std::optional<std::pair<pid_t, std::optional<ExecutableFile>>> awaitProcess(const std::string& name) {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            std::optional<std::pair<pid_t, std::optional<ExecutableFile>>> found;
-            table.forEachProcess([&](const ProcProcessRecord& process) {
-                if (process.name() == name) found.emplace(process.pid(), process.executable());
-                return !found;
-            });
-            if (found) return found;
-            std::this_thread::sleep_for(50ms);
-        }
-        return std::nullopt;
-    }
-
-    // What Wine maps as drive Z: is the Unix root.
-    static std::string windowsPath(const fs::path& path) {
-        std::string text = "Z:" + path.string();
-        for (char& c : text)
-            if (c == '/') c = '\\';
-        return text;
+        std::optional<std::pair<pid_t, std::optional<ExecutableFile>>> found;
+        waitUntil(
+            [&] {
+                table.forEachProcess([&](const ProcProcessRecord& process) {
+                    if (process.name() == name) found.emplace(process.pid(), process.executable());
+                    return !found;
+                });
+                return found.has_value();
+            },
+            30s);
+        return found;
     }
 
     const ProcProcessTable table;
     TempFolder folder;
     PosixFileSystem files;
-    static inline bool ranBoot_ = false;
+    static inline std::string problem_;
 };
-
 
 TEST_F(WineHosted, StartedByUnixPathIsSeenKilledAndCleanedUp) {
     fs::create_directory(folder / "usb drive");
@@ -96,7 +74,7 @@ TEST_F(WineHosted, StartedByUnixPathIsSeenKilledAndCleanedUp) {
     EXPECT_TRUE(FindProcess(table, name));
 
     EXPECT_GE(ImageKiller::killByImageName(name), 1);
-    EXPECT_TRUE(diedOfSigkill(wine->waitForExit(5s)));
+    EXPECT_TRUE(diedOfSigkill(wine->waitForExit(30s)));
     EXPECT_FALSE(FindProcess(table, name));
 
     EXPECT_EQ(cleanUp(seen->second->path, seen->second->identity, files), CleanupOutcome::Succeeded)
@@ -116,7 +94,7 @@ TEST_F(WineHosted, StartedByWindowsPathIsSeenByItsImageName) {
 
     ImageKiller killer;
     killer.start("cmd /c taskkill /f /im " + name, WindowStyle::MinimizedFocus);
-    EXPECT_TRUE(diedOfSigkill(wine->waitForExit(5s)));
+    EXPECT_TRUE(diedOfSigkill(wine->waitForExit(30s)));
 }
 
 }  // namespace
