@@ -137,7 +137,7 @@ TEST_F(QuorvexOnBareX, DraggedMainWindowComesBackWhereItWasLeft) {
 TEST_F(QuorvexOnX, CleanupReplacesTheWormFileWithADirectory) {
     // Detected while the splash is still up: the main window comes up beside it.
     const XWindow shown = detect("DriveMgr.exe");
-    const fs::path worm = work.path() / "DriveMgr.exe";
+    const fs::path worm = wormFolder() / "DriveMgr.exe";
     cleanUp(shown, worm);
 }
 

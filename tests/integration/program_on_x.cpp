@@ -52,7 +52,8 @@ std::optional<XWindow> ProgramOnX::mainWindow() {
 bool ProgramOnX::nothingMapped() { return desktop->mappedWindowsOf(program.pid()).empty(); }
 
 Child ProgramOnX::startWorm(const std::string& name) {
-    const fs::path path = work.path() / name;
+    fs::create_directories(wormFolder());
+    const fs::path path = wormFolder() / name;
     if (!fs::exists(path)) copyProgram(kSleepProgram, path);
     return Child(path, {"600"}, {.environment = desktop->environment()});
 }

@@ -48,8 +48,10 @@ protected:
     std::optional<XWindow> mainWindow();
     bool nothingMapped();
 
-    // A copy of a harmless program under a worm's name, running from a folder
-    // whose name has a space.
+    // Where startWorm puts the worms: a folder named like a Chinese user's USB
+    // drive, a space and characters beyond ASCII.
+    std::filesystem::path wormFolder() const { return work.path() / "U盘 病毒"; }
+    // A copy of a harmless program under a worm's name, running from wormFolder().
     Child startWorm(const std::string& name);
 
     void click(const XWindow& window, std::pair<int, int> at);
@@ -70,7 +72,8 @@ protected:
 
     void waitForTheSplashToGo();
 
-    TempFolder work{"quorvex integration "};
+    // Its name shows in the main window, and so in the README's pictures.
+    TempFolder work{"quorvex-demo-"};
     std::optional<XDesktop> desktop;
     Child program;
     Clock::time_point splashSeen;

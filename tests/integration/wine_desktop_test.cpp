@@ -44,12 +44,10 @@ protected:
 
     fs::path wineLog() const { return work.path() / "wine.log"; }
 
-    // The stand-in as "WinSvcs.exe" in a folder named like a Chinese user's
-    // USB drive: a space and characters beyond ASCII.
+    // The stand-in as "WinSvcs.exe" in the worms' folder.
     fs::path copyStandIn() {
-        const fs::path folder = work.path() / "U盘 文件";
-        fs::create_directory(folder);
-        const fs::path worm = folder / "WinSvcs.exe";
+        fs::create_directories(wormFolder());
+        const fs::path worm = wormFolder() / "WinSvcs.exe";
         fs::copy_file(kStandIn, worm);
         return worm;
     }

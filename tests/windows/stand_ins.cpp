@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "platform/windows/wide_text.h"
 
 namespace quorvex::test {
@@ -54,13 +56,21 @@ std::string StandIns::path(const wchar_t* name) const { return toUtf8(folder_ + 
 HANDLE StandIns::start(const wchar_t* name) {
     const std::wstring image = folder_ + name;
     CopyFileW((directoryOfThisProgram() + L"stand_in.exe").c_str(), image.c_str(), TRUE);
-    std::wstring commandLine = L"\"" + image + L"\"";
+    // The stand-in sets this event once it runs.
+    SECURITY_ATTRIBUTES inherited{.nLength = sizeof(SECURITY_ATTRIBUTES), .bInheritHandle = TRUE};
+    const HANDLE running = CreateEventW(&inherited, TRUE, FALSE, nullptr);
+    std::wstring commandLine =
+        L"\"" + image + L"\" " + std::to_wstring(reinterpret_cast<std::uintptr_t>(running));
     STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW)};
     PROCESS_INFORMATION process{};
     // No console: a console of its own would bring a console host that can outlive it.
-    EXPECT_TRUE(CreateProcessW(image.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
+    EXPECT_TRUE(CreateProcessW(image.c_str(), commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
                                nullptr, nullptr, &startup, &process))
         << GetLastError();
+    // Or it ended first: a guard may have killed it before it got that far.
+    const HANDLE events[] = {running, process.hProcess};
+    EXPECT_NE(WaitForMultipleObjects(2, events, FALSE, kEventBoundMs), WAIT_TIMEOUT) << "the stand-in never ran";
+    CloseHandle(running);
     CloseHandle(process.hThread);
     processes_.push_back(process.hProcess);
     return process.hProcess;

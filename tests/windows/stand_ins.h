@@ -9,6 +9,10 @@
 
 namespace quorvex::test {
 
+// How long anything may take on a busy machine: a bound on waiting for an
+// event, never a measure of speed.
+constexpr DWORD kEventBoundMs = 30000;
+
 class StandIns {
 public:
     StandIns();
@@ -17,7 +21,8 @@ public:
     const std::wstring& folder() const { return folder_; }
     // The full path of `name` in the folder, in UTF-8.
     std::string path(const wchar_t* name) const;
-    // Copies the stand-in into the folder as `name` (once) and starts it.
+    // Copies the stand-in into the folder as `name` (once), starts it and
+    // returns once it runs (or has already ended).
     HANDLE start(const wchar_t* name);
     // Waits for the process to end; false when it is still running after `ms`.
     static bool endsWithin(HANDLE process, DWORD ms) { return WaitForSingleObject(process, ms) == WAIT_OBJECT_0; }
