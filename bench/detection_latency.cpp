@@ -7,7 +7,6 @@
 //
 // Prints p50, p99 and max in milliseconds; the last line is p99_ms=.
 // While it runs, every process of the nine names on this machine is killed.
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -17,6 +16,7 @@
 #include "bench_support.h"
 #include "child_process.h"
 #include "monitor/watch_list.h"
+#include "statistics.h"
 #include "temp_folder.h"
 
 namespace quorvex::bench {
@@ -32,12 +32,6 @@ double lifetimeMs(const std::filesystem::path& worm) {
     test::Child child(worm, {"600"});
     if (!child.waitForExit(kGiveUp)) return -1;
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double percentile(std::vector<double> values, double share) {
-    std::sort(values.begin(), values.end());
-    const auto index = std::size_t(share * double(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
 }
 
 }  // namespace
