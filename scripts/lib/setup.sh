@@ -38,6 +38,20 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
 }
 
+# Names every test that the CTest runs writing these JUnit files skipped or
+# were told not to run, with its build tree: a skip must never go unseen.
+list_skipped_tests() {
+  local junit skipped=()
+  for junit in "$@"; do
+    [ -f "$junit" ] || continue
+    mapfile -t -O "${#skipped[@]}" skipped < <(
+      sed -n 's#.*<testcase name="\([^"]*\)".*status="\(notrun\|disabled\)".*#  \1 ('"${junit%/*}"')#p' "$junit")
+  done
+  echo
+  echo "== Skipped tests =="
+  if [ ${#skipped[@]} -gt 0 ]; then printf '%s\n' "${skipped[@]}"; else echo "  none"; fi
+}
+
 build_linux() {
   ensure_packages "${linux_packages[@]}"
   cmake -S . -B build/linux -G Ninja -DQUORVEX_BACKEND=linux-qt >/dev/null
