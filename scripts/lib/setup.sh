@@ -52,6 +52,11 @@ list_skipped_tests() {
   if [ ${#skipped[@]} -gt 0 ]; then printf '%s\n' "${skipped[@]}"; else echo "  none"; fi
 }
 
+# The lock every build tree on this machine shares while it runs the real
+# guard or processes under the watched names (the X integration tests take it
+# too): a guard kills every such process on the machine.
+watched_names_lock=${TMPDIR:-/tmp}/quorvex-watched-names.lock
+
 build_linux() {
   ensure_packages "${linux_packages[@]}"
   cmake -S . -B build/linux -G Ninja -DQUORVEX_BACKEND=linux-qt >/dev/null

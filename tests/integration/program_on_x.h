@@ -15,6 +15,7 @@
 
 #include "desktop.h"
 #include "temp_folder.h"
+#include "watched_names_lock.h"
 #include "ui/form1_layout.h"
 #include "ui/splash_layout.h"
 
@@ -72,6 +73,8 @@ protected:
 
     void waitForTheSplashToGo();
 
+    // Held first and released last: no other tree's guard or worms meanwhile.
+    WatchedNamesLock machineWide;
     // Its name shows in the main window, and so in the README's pictures.
     TempFolder work{"quorvex-demo-"};
     std::optional<XDesktop> desktop;
