@@ -18,9 +18,15 @@ class QuorvexOnX : public ProgramOnX {
 protected:
     void dragHideAndDetectAgain();
 
-    // The splash's own timer must not be what closed it.
-    void expectBeforeTheSplashTimer() const {
-        EXPECT_LT(Clock::now() - splashSeen, 2900ms) << "too slow to tell the input from the timer";
+    // The splash's own timer closes it 3 s after the program started at the
+    // earliest: an input closes it if it is gone before then. An input sent
+    // later than this cannot be told from the timer (the headless splash
+    // tests can, on their virtual clock).
+    bool tooLateToTellFromTheTimer() const { return Clock::now() > programStarted + 1500ms; }
+    // Waits for the splash to go before its timer could have closed it.
+    bool splashGoesBeforeItsTimer() {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(programStarted + 3s - Clock::now());
+        return waitUntil([&] { return !splash(); }, left);
     }
 };
 
@@ -44,9 +50,9 @@ TEST_F(QuorvexOnX, SplashClosesOnACharacterKeyOnly) {
         awaitInputHandled(shown);
         EXPECT_TRUE(splash()) << nonCharacter << " closed the splash";
     }
+    if (tooLateToTellFromTheTimer()) GTEST_SKIP() << "too slow a machine to tell the key from the splash's timer";
     key("q");
-    EXPECT_TRUE(waitUntil([&] { return !splash(); }, kEventBound)) << "a character key left the splash up";
-    expectBeforeTheSplashTimer();
+    EXPECT_TRUE(splashGoesBeforeItsTimer()) << "a character key left the splash up";
     EXPECT_TRUE(program.running());
 }
 
@@ -61,9 +67,9 @@ TEST_F(QuorvexOnX, SplashClosesOnAClickOnItsFrameOnly) {
     awaitInputHandled(shown);
     EXPECT_TRUE(splash()) << "a click on the margin closed the splash";
 
+    if (tooLateToTellFromTheTimer()) GTEST_SKIP() << "too slow a machine to tell the click from the splash's timer";
     click(shown, {20, 20});  // inside the frame, above every control
-    EXPECT_TRUE(waitUntil([&] { return !splash(); }, kEventBound)) << "a click on the frame left the splash up";
-    expectBeforeTheSplashTimer();
+    EXPECT_TRUE(splashGoesBeforeItsTimer()) << "a click on the frame left the splash up";
 }
 
 TEST_F(QuorvexOnX, WormIsEndedAndTheMainWindowComesBackWithoutTaskbarButton) {

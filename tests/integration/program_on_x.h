@@ -81,6 +81,7 @@ protected:
     TempFolder work{"quorvex-demo-"};
     std::optional<XDesktop> desktop;
     Child program;
+    Clock::time_point programStarted;  // just before it was
     Clock::time_point splashSeen;
 };
 
