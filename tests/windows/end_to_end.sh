@@ -31,7 +31,8 @@ none_visible() { [ -z "$(visible_windows)" ]; }
 main_window() { timeout "$bound" xdotool search --sync --onlyvisible --limit 1 --name '^Quorvex$' 2>/dev/null; }
 unmapped() { xwininfo -id "$1" | grep -q IsUnMapped; }
 is_directory() { [ -d "$1" ]; }
-says_ready() { grep -q ready "$1"; }
+# It says so once it runs, unless the guard was quicker.
+runs_or_ended() { grep -q ready "$1" || ended "$2"; }
 moved_from() { eval "$(xdotool getwindowgeometry --shell "$1")"; [ "$X" -ne "$2" ] || [ "$Y" -ne "$3" ]; }
 reached_x() { eval "$(xdotool getwindowgeometry --shell "$1")"; [ "$X" -ge "$2" ]; }
 # Client-area point of a window, in 96-dpi pixels, clicked with the real X pointer.
@@ -55,13 +56,13 @@ exec {lock}>"$demo.lock"
 flock "$lock"
 folder="$demo/U盘 病毒"
 rm -rf "$demo" "$screenshots/failure.png" && mkdir -p "$folder" "$screenshots"
-# Starts a copy of the stand-in as $1 and waits until it says it runs.
+# Starts a copy of the stand-in as $1 and waits until it runs (or has been killed).
 start_worm() {
   cp "$stand_in" "$folder/$1"
   wine "$folder/$1" >"$demo/$1.log" 2>&1 {lock}>&- &
   worm=$!
   pids+=("$worm")
-  await says_ready "$demo/$1.log" || fail "the stand-in $1 never ran"
+  await runs_or_ended "$demo/$1.log" "$worm" || fail "the stand-in $1 never ran"
 }
 # The worm started last dies by the program's hand and its main window comes up.
 await_detection() {
