@@ -24,6 +24,15 @@ void ProgramOnX::TearDown() {
     if (!HasFailure()) return;
     std::ifstream in(log());
     std::cerr << "--- program output ---\n" << std::string(std::istreambuf_iterator<char>(in), {}) << '\n';
+    // Where each of its threads waits, should it hang.
+    if (program.running()) {
+        for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(program.pid()) + "/task")) {
+            std::ifstream wchan(task.path() / "wchan"), stack(task.path() / "stack");
+            std::cerr << "thread " << task.path().filename().string() << " waits in "
+                      << std::string(std::istreambuf_iterator<char>(wchan), {}) << '\n'
+                      << std::string(std::istreambuf_iterator<char>(stack), {});
+        }
+    }
     // Any copy of the program ends every worm on the machine, and shows its
     // window for worms it did not start.
     for (const auto& entry : fs::directory_iterator("/proc", fs::directory_options::skip_permission_denied)) {
