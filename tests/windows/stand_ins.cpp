@@ -23,8 +23,17 @@ StandIns::StandIns() {
     GetTempPathW(MAX_PATH, temp);
     wchar_t longTemp[MAX_PATH];
     GetLongPathNameW(temp, longTemp, MAX_PATH);  // as the process table spells paths
-    folder_ = std::wstring(longTemp) + L"U盘 病毒 " + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    EXPECT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr)) << GetLastError();
+    // Wine reuses process IDs, and a run that was cut short leaves its folder.
+    const std::wstring stem = std::wstring(longTemp) + L"U盘 病毒 " + std::to_wstring(GetCurrentProcessId());
+    for (int attempt = 0;; ++attempt) {
+        folder_ = stem + L"-" + std::to_wstring(attempt) + L"\\";
+        if (CreateDirectoryW(folder_.c_str(), nullptr)) break;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS || attempt == 100) {
+            ADD_FAILURE() << "cannot make " << toUtf8(folder_) << ": error " << error;
+            break;
+        }
+    }
 }
 
 StandIns::~StandIns() {
