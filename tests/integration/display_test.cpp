@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "desktop.h"
+#include "child_process.h"
+#include "temp_folder.h"
+#include "watched_names_lock.h"
 
 namespace quorvex::test {
 namespace {
@@ -26,13 +28,8 @@ std::string contentsOf(const fs::path& file) {
 
 // This process's environment without any display or platform choice.
 std::vector<std::string> environmentWithoutDisplays() {
-    std::vector<std::string> environment = inheritedEnvironment();
-    std::erase_if(environment, [](std::string_view entry) {
-        return entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
-               entry.starts_with("QT_QPA_PLATFORM=") || entry.starts_with("XDG_RUNTIME_DIR=") ||
-               entry.starts_with("XDG_SESSION_TYPE=");
-    });
-    return environment;
+    return withVariables(inheritedEnvironment(),
+                         {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "XDG_SESSION_TYPE"});
 }
 
 // A display number no X server listens on.
@@ -43,19 +40,20 @@ std::string absentDisplay() {
 }
 
 TEST(ProgramWithoutDisplay, SaysSoInOneLineAndStillKillsAWorm) {
+    const WatchedNamesLock machineWide;
     for (const std::string& display : {std::string(), absentDisplay()}) {
         SCOPED_TRACE(display.empty() ? "DISPLAY unset" : "DISPLAY=" + display);
-        TemporaryDirectory work{"quorvex no display "};
+        TempFolder work{"quorvex no display "};
         std::vector<std::string> environment = environmentWithoutDisplays();
         if (!display.empty()) environment.push_back("DISPLAY=" + display);
         const fs::path log = work.path() / "quorvex.log";
-        ChildProcess program({QUORVEX_PROGRAM}, environment, {}, log);
+        Child program(QUORVEX_PROGRAM, {}, {.environment = environment, .log = log});
         ASSERT_TRUE(waitUntil([&] { return contentsOf(log).find("无法打开显示") != std::string::npos; }, 10s))
             << contentsOf(log);
 
         const fs::path worm = work.path() / "WinSvcs.exe";
         fs::copy_file("/bin/sleep", worm);
-        ChildProcess wormProcess({worm.string(), "60"}, environment);
+        Child wormProcess(worm, {"60"}, {.environment = environment});
         EXPECT_TRUE(wormProcess.waitForExit(10s)) << "the worm was not killed";
         EXPECT_TRUE(program.running()) << contentsOf(log);
     }
@@ -67,9 +65,10 @@ class Weston {
 public:
     Weston() {
         fs::permissions(runtime_.path(), fs::perms::owner_all, fs::perm_options::replace);
-        server_ = ChildProcess({"weston", "--backend=headless-backend.so", "--xwayland", "--socket=wayland-test",
-                                "--width=1280", "--height=800", "--log=" + log().string()},
-                               runtimeEnvironment(), {}, runtime_.path() / "weston.out");
+        server_ = Child("weston",
+                        {"--backend=headless-backend.so", "--xwayland", "--socket=wayland-test", "--width=1280",
+                         "--height=800", "--log=" + log().string()},
+                        {.environment = runtimeEnvironment(), .log = runtime_.path() / "weston.out"});
         const std::regex listening("xserver listening on display (:[0-9]+)");
         waitUntil(
             [&] {
@@ -98,17 +97,18 @@ private:
         return environment;
     }
 
-    TemporaryDirectory runtime_{"quorvex weston "};
-    ChildProcess server_;
+    TempFolder runtime_{"quorvex weston "};
+    Child server_;
     std::string x_;
 };
 
 TEST(ProgramInAWaylandSession, ShowsItsWindowsOnXwayland) {
+    const WatchedNamesLock machineWide;
     Weston weston;
     ASSERT_FALSE(weston.x().empty()) << "weston did not start:\n" << contentsOf(weston.log());
     const auto environment = weston.sessionEnvironment();
-    TemporaryDirectory work{"quorvex wayland "};
-    ChildProcess program({QUORVEX_PROGRAM}, environment, {}, work.path() / "quorvex.log");
+    TempFolder work{"quorvex wayland "};
+    Child program(QUORVEX_PROGRAM, {}, {.environment = environment, .log = work.path() / "quorvex.log"});
     // The windows as the X server sees them: only the xcb platform puts them there.
     const fs::path found = work.path() / "windows.txt";
     const auto xWindowsShow = [&](const std::string& size) {
@@ -117,7 +117,7 @@ TEST(ProgramInAWaylandSession, ShowsItsWindowsOnXwayland) {
                 fs::remove(found);
                 runCommand({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(program.pid()), "--class",
                             "quorvex", "getwindowgeometry", "%@"},
-                           environment, 10s, found);
+                           10s, {.environment = environment, .log = found});
                 return contentsOf(found).find("Geometry: " + size) != std::string::npos;
             },
             20s);
@@ -126,7 +126,7 @@ TEST(ProgramInAWaylandSession, ShowsItsWindowsOnXwayland) {
 
     const fs::path worm = work.path() / "WinSvcs.exe";
     fs::copy_file("/bin/sleep", worm);
-    ChildProcess wormProcess({worm.string(), "60"}, environment);
+    Child wormProcess(worm, {"60"}, {.environment = environment});
     EXPECT_TRUE(wormProcess.waitForExit(10s)) << "the worm was not killed";
     EXPECT_TRUE(xWindowsShow("610x281")) << "no main window on X\n" << contentsOf(found);
 }
