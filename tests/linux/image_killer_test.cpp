@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,10 +126,19 @@ TEST(ImageKiller, KillsWhenTheUsersProcessLimitIsUsedUp) {
         ::alarm(60);  // a kill that never comes ends the guard, not the suite
         constexpr uid_t kNobody = 65534;
         if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(3);
+        // The pipe closes when the worm's program runs (or it fails to), so
+        // the kill cannot come before the worm has its name.
+        int running[2];
+        if (::pipe2(running, O_CLOEXEC) != 0) ::_exit(3);
         const pid_t victim = ::fork();
         if (victim == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a guard that gave up
             ::execl(worm.c_str(), worm.c_str(), "600", static_cast<char*>(nullptr));
             ::_exit(127);
+        }
+        ::close(running[1]);
+        char ignored;
+        while (::read(running[0], &ignored, 1) < 0 && errno == EINTR) {
         }
         ImageKiller killer;
         const rlimit none{1, 1};

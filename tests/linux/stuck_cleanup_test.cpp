@@ -10,14 +10,15 @@
 #include <chrono>
 #include <string>
 
+#include "child_process.h"
 #include "headless_toolkit.h"
 #include "platform/linux/image_killer.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
-#include "child_process.h"
 #include "temp_folder.h"
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
+#include "watched_names_lock.h"
 
 namespace quorvex::test {
 namespace {
@@ -55,6 +56,7 @@ private:
 
 TEST(StuckCleanup, GuardKeepsKillingWhileTheCleanupWaits) {
     if (::geteuid() != 0 || !fs::exists("/dev/fuse")) GTEST_SKIP() << "mounting a FUSE file system needs root";
+    const WatchedNamesLock machineWide;
     const TempFolder folder;
     HeadlessToolkit toolkit;
     const ProcProcessTable processes;
