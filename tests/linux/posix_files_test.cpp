@@ -11,7 +11,6 @@
 #include <functional>
 #include <iterator>
 #include <set>
-#include <thread>
 
 #include "platform/linux/file_descriptor.h"
 #include "platform/linux/posix_files.h"
@@ -240,13 +239,14 @@ TEST_F(CleanupOnDisk, WormInAnotherMountNamespaceLeavesTheLookAlikeHere) {
 
     std::optional<ExecutableFile> seen;
     const ProcProcessTable table;
-    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-         !seen && worm.running() && std::chrono::steady_clock::now() < deadline;) {
-        table.visitProcess(worm.pid(), [&](const ProcProcessRecord& process) {
-            if (process.name() == name) seen = process.executable();
-        });
-        if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    waitUntil(
+        [&] {
+            table.visitProcess(worm.pid(), [&](const ProcProcessRecord& process) {
+                if (process.name() == name) seen = process.executable();
+            });
+            return seen || !worm.running();
+        },
+        std::chrono::seconds(20));
     ASSERT_TRUE(seen) << "the worm did not start in its own namespace";
     ASSERT_EQ(seen->path, (drive / name).string());
     ASSERT_TRUE(seen->identity);

@@ -38,9 +38,7 @@ bool isMountPoint(const fs::path& path) {
 class SilentMount {
 public:
     explicit SilentMount(const fs::path& at) : at_(at), server_(QUORVEX_SILENT_FUSE, {at.string()}) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!isMountPoint(at_) && server_.running() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        waitUntil([this] { return isMountPoint(at_) || !server_.running(); }, std::chrono::seconds(20));
     }
     ~SilentMount() {
         ::kill(server_.pid(), SIGKILL);
