@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -102,6 +103,32 @@ TEST(ProcProcessTable, NamesAProcessByItsExecutableNotByTheLinkItWasStartedThrou
     EXPECT_TRUE(FindProcess(table, name));
     EXPECT_FALSE(FindProcess(table, "launcher"));
     EXPECT_EQ(lookUp(table, child->pid())->path, worm.string());
+}
+
+// A table reads each process through what it kept from the pass before: it
+// must still see the process as it is now.
+TEST(ProcProcessTable, SeesAProcesssExecutableAsItIsNowAfterARenameOrAnExec) {
+    const TempFolder folder;
+    const ProcProcessTable table;
+    const std::string started = uniqueImageName("launcher");
+    const std::string renamed = uniqueImageName("WinSvcs");
+    const std::string worm = uniqueImageName("DeviceManager");
+    copyProgram(kSleepProgram, folder / worm);
+    int go[2];
+    ASSERT_EQ(::pipe2(go, O_CLOEXEC), 0);
+    Child shell(copyProgram("/bin/sh", folder / started), {"-c", "read line <&3; exec \"$0\" 600", folder / worm},
+                {.passFd = go[0]});
+    ::close(go[0]);
+    const auto nameNow = [&] { return lookUp(table, shell.pid()).value_or(Seen{}).name; };
+    ASSERT_EQ(nameNow(), started);
+
+    fs::rename(folder / started, folder / renamed);
+    EXPECT_EQ(nameNow(), renamed);
+
+    ASSERT_EQ(::write(go[1], "\n", 1), 1);
+    ::close(go[1]);
+    EXPECT_TRUE(waitUntil([&] { return nameNow() == worm; }, 10s)) << nameNow();
+    EXPECT_EQ(lookUp(table, shell.pid())->path, (folder / worm).string());
 }
 
 TEST(ProcProcessTable, KeepsTheNameAndPathOfAnExecutableDeletedWhileRunning) {

@@ -41,7 +41,7 @@ std::string_view ImageKiller::imageNameToKill(std::string_view commandLine) {
 }
 
 int ImageKiller::killByImageName(std::string_view imageName) {
-    const ProcProcessTable table;
+    const ProcProcessTable table(0);  // one pass: nothing worth keeping
     const pid_t self = ::getpid();
     int signalled = 0;
     table.forEachProcess([&](const ProcProcessRecord& process) {

@@ -98,7 +98,7 @@ ProcProcessRecord::Found ProcProcessRecord::load(int procDirectory, pid_t pid, K
     kept_ = kept;
     pid_ = pid;
     processPrefix_ = pathPrefix_ = std::size_t(appendDirectory(path_, pid) - path_);
-    if (readExecutableLink() == 0) return loadFromLink();
+    if ((kept_ ? readKeptExecutableLink() : readExecutableLink()) == 0) return loadFromLink();
     // No privilege, a kernel thread, an exited leader or a process that has
     // just gone: the stat file tells these apart.
     return loadWithoutLink();
@@ -111,7 +111,29 @@ void ProcProcessRecord::readFromThread(pid_t tid) {
 
 int ProcProcessRecord::readExecutableLink() {
     std::memcpy(path_ + pathPrefix_, "exe", 4);
-    const ssize_t length = ::readlinkat(procDirectory_, path_, link_, sizeof link_);
+    return readLinkAt(procDirectory_, path_);
+}
+
+int ProcProcessRecord::readKeptExecutableLink() {
+    if (const int link = kept_->executableLink(pid_); link >= 0) {
+        if (readLinkAt(link, "") == 0) return 0;
+        // Its process has gone, and the PID may be another's now; or it
+        // has run a program we may not read.
+        kept_->forget(pid_);
+    } else if (kept_->statFile(pid_) >= 0 || !kept_->hasRoom()) {
+        // Its link could not be read last time: one read by path tries again.
+        return readExecutableLink();
+    }
+    std::memcpy(path_ + pathPrefix_, "exe", 4);
+    FileDescriptor link(::openat(procDirectory_, path_, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!link) return errno;
+    const int error = readLinkAt(link.get(), "");
+    if (error == 0) kept_->keepExecutableLink(pid_, std::move(link));
+    return error;
+}
+
+int ProcProcessRecord::readLinkAt(int directory, const char* path) {
+    const ssize_t length = ::readlinkat(directory, path, link_, sizeof link_);
     if (length < 0) return errno;
     if (length == 0 || std::size_t(length) >= sizeof link_) return ENAMETOOLONG;
     linkLength_ = std::size_t(length);
@@ -256,10 +278,18 @@ std::optional<ExecutableFile> ProcProcessRecord::wineImage() const {
     return ExecutableFile{std::string(image->path), identity};
 }
 
-KeptDescriptors::KeptDescriptors() {
-    constexpr std::size_t kMostKept = 1024;
+KeptDescriptors::KeptDescriptors(std::size_t mostKept) {
+    // At most a quarter of the descriptor limit. The soft limit is raised
+    // toward the hard one first: nothing here watches descriptors with
+    // select(), the one reason to keep it low.
     rlimit files{};
-    capacity_ = ::getrlimit(RLIMIT_NOFILE, &files) == 0 ? std::min<std::size_t>(files.rlim_cur / 4, kMostKept) : 0;
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0) files.rlim_cur = 0;
+    const rlim_t wanted = 4 * rlim_t(mostKept);
+    if (files.rlim_cur < wanted && files.rlim_cur < files.rlim_max) {
+        const rlimit raised{std::min(wanted, files.rlim_max), files.rlim_max};
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) files = raised;
+    }
+    capacity_ = std::min<std::size_t>(files.rlim_cur / 4, mostKept);
     // Reserved now, so that a pass never allocates.
     kept_.reserve(capacity_);
 }
@@ -273,20 +303,24 @@ KeptDescriptors::Kept* KeptDescriptors::find(pid_t pid) {
     return &*kept;
 }
 
-bool KeptDescriptors::isRunningKernelThread(pid_t pid) {
+int KeptDescriptors::descriptorOf(pid_t pid, Kind kind) {
     const Kept* kept = find(pid);
-    if (!kept || !kept->kernelThread) return false;
+    return kept && kept->kind == kind ? kept->descriptor.get() : -1;
+}
+
+bool KeptDescriptors::isRunningKernelThread(pid_t pid) {
+    const int pidfd = descriptorOf(pid, Kind::KernelThread);
+    if (pidfd < 0) return false;
     // The pidfd becomes readable when the thread has exited.
-    pollfd exited{kept->descriptor.get(), POLLIN, 0};
+    pollfd exited{pidfd, POLLIN, 0};
     if (::poll(&exited, 1, 0) == 0) return true;
     forget(pid);
     return false;
 }
 
-int KeptDescriptors::statFile(pid_t pid) {
-    const Kept* kept = find(pid);
-    return kept && !kept->kernelThread ? kept->descriptor.get() : -1;
-}
+int KeptDescriptors::executableLink(pid_t pid) { return descriptorOf(pid, Kind::ExecutableLink); }
+
+int KeptDescriptors::statFile(pid_t pid) { return descriptorOf(pid, Kind::StatFile); }
 
 void KeptDescriptors::forget(pid_t pid) {
     std::erase_if(kept_, [pid](const Kept& kept) { return kept.pid == pid; });
@@ -302,16 +336,20 @@ void KeptDescriptors::keepKernelThread(int procDirectory, pid_t pid) {
     char stat[512];
     const auto length = readProcFile(procDirectory, path, stat, sizeof stat);
     const auto fields = length ? proctext::parseStat({stat, *length}) : std::nullopt;
-    if (fields && fields->kernelThread) keep(Kept{pid, std::move(pidfd), true, pass_});
+    if (fields && fields->kernelThread) keep(pid, std::move(pidfd), Kind::KernelThread);
 }
 
-void KeptDescriptors::keepStatFile(pid_t pid, FileDescriptor stat) { keep(Kept{pid, std::move(stat), false, pass_}); }
+void KeptDescriptors::keepExecutableLink(pid_t pid, FileDescriptor link) {
+    keep(pid, std::move(link), Kind::ExecutableLink);
+}
 
-void KeptDescriptors::keep(Kept kept) {
-    if (kept_.size() >= capacity_) return;
-    const auto place = std::ranges::lower_bound(kept_, kept.pid, {}, &Kept::pid);
-    if (place != kept_.end() && place->pid == kept.pid) return;
-    kept_.insert(place, std::move(kept));
+void KeptDescriptors::keepStatFile(pid_t pid, FileDescriptor stat) { keep(pid, std::move(stat), Kind::StatFile); }
+
+void KeptDescriptors::keep(pid_t pid, FileDescriptor descriptor, Kind kind) {
+    if (!hasRoom()) return;
+    const auto place = std::ranges::lower_bound(kept_, pid, {}, &Kept::pid);
+    if (place != kept_.end() && place->pid == pid) return;
+    kept_.insert(place, Kept{pid, std::move(descriptor), kind, pass_});
 }
 
 void KeptDescriptors::forgetUnseen() {

@@ -17,41 +17,54 @@
 
 namespace quorvex {
 
-// Descriptors kept from one pass to the next for the processes whose
-// executable link cannot be read, each tied to its process, not to its PID:
+// Descriptors kept from one pass to the next, each tied to its process, not
+// to its PID, so that a pass reads each process's current state without
+// walking a path to it:
+// - the executable link itself (opened O_PATH), read again with one
+//   readlinkat. It reads the process's executable as it is now, after any
+//   exec or rename; once the process has gone, reads fail;
 // - a kernel thread's pidfd. A kernel thread never runs a program (the
 //   kernel starts its user-mode helpers as user processes), so while it
 //   runs, its PID needs no more than one poll of the pidfd;
-// - any other process's stat file, read again with one pread instead of an
-//   open, a read and a close. Once the process has gone, reads fail.
+// - the stat file of a process whose link cannot be read, read again with
+//   one pread instead of an open, a read and a close.
 class KeptDescriptors {
 public:
-    KeptDescriptors();
+    // Enough for the largest process tables met; each costs the kernel a
+    // file and keeps a /proc entry cached.
+    static constexpr std::size_t kMostKept = 8192;
+
+    explicit KeptDescriptors(std::size_t mostKept = kMostKept);
     KeptDescriptors(const KeptDescriptors&) = delete;
     KeptDescriptors& operator=(const KeptDescriptors&) = delete;
 
     void startPass();
     // True when `pid` is held by a known kernel thread that still runs.
     bool isRunningKernelThread(pid_t pid);
-    // The stat file kept for `pid`, or -1.
+    // The executable link or stat file kept for `pid`, or -1.
+    int executableLink(pid_t pid);
     int statFile(pid_t pid);
+    bool hasRoom() const { return kept_.size() < capacity_; }
     void forget(pid_t pid);
     // Pins the process that holds `pid` and keeps it if it is a kernel thread.
     void keepKernelThread(int procDirectory, pid_t pid);
+    void keepExecutableLink(pid_t pid, FileDescriptor link);
     void keepStatFile(pid_t pid, FileDescriptor stat);
     // Forgets the processes that a whole pass did not meet.
     void forgetUnseen();
 
 private:
+    enum class Kind { ExecutableLink, KernelThread, StatFile };
     struct Kept {
         pid_t pid;
         FileDescriptor descriptor;
-        bool kernelThread;
+        Kind kind;
         unsigned pass;
     };
     // The entry of `pid`, marked as met in this pass; nullptr when there is none.
     Kept* find(pid_t pid);
-    void keep(Kept kept);
+    int descriptorOf(pid_t pid, Kind kind);
+    void keep(pid_t pid, FileDescriptor descriptor, Kind kind);
 
     std::vector<Kept> kept_;  // by PID
     // Bounded, so that the descriptors kept stay a small share of the limit.
@@ -94,6 +107,10 @@ private:
     void readFromThread(pid_t tid);
     // Reads the executable link into link_: 0, or the error.
     int readExecutableLink();
+    // The same through the link kept for the process, opened and kept now
+    // where there is none.
+    int readKeptExecutableLink();
+    int readLinkAt(int directory, const char* path);
     // Names the process by the executable link in link_ (or by its Wine image).
     Found loadFromLink();
     Found loadWithoutLink();
@@ -136,6 +153,9 @@ private:
 // the next.
 class ProcProcessTable final : public ProcessTable {
 public:
+    // A table for a single pass keeps nothing: `mostKept` 0.
+    explicit ProcProcessTable(std::size_t mostKept = KeptDescriptors::kMostKept) : kept_(mostKept) {}
+
     void forEach(const std::function<bool(const ProcessRecord&)>& visit) const override;
 
     // The same pass, with the records' process IDs (for the kill backend).
