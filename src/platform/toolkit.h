@@ -107,6 +107,8 @@ enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 // - timer: once per interval while the timer is enabled. A handler that takes
 //   longer than the interval leaves no backlog: the next event comes at once,
 //   the ones after it at the interval again.
+//   Input that arrives while several timers are due waits for one timer
+//   event at most, not for all of them.
 // - A close request from the user (Alt+F4, the system menu, the window
 //   manager's close button) hides the window as hide() does; it raises no
 //   event and the window stays loaded. An end request from outside the

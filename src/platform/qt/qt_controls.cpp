@@ -1,8 +1,7 @@
 // The controls of a Qt window: labels, buttons, pictures and frames as child
-// widgets, timers as QTimers.
+// widgets, timers as QtTimers.
 #include <QtGui/QMouseEvent>
 #include <QtGui/QPixmap>
-#include <QtCore/QTimer>
 #include <QtWidgets/QFrame>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
@@ -66,12 +65,7 @@ QWidget* QtWindow::parentFor(const ControlDesc& control) const {
 void QtWindow::createControl(ControlId id) {
     const ControlDesc& control = desc_.controls[id];
     if (control.kind == ControlKind::Timer) {
-        auto* timer = new QTimer(form_);
-        timer->setTimerType(Qt::PreciseTimer);
-        timer->setInterval(control.intervalMs);
-        QObject::connect(timer, &QTimer::timeout, form_,
-                         [this, id] { raise([id](WindowEvents& events) { events.timer(id); }); });
-        timers_[id] = timer;
+        timers_->add(id, control.intervalMs);
         return;
     }
     QRect geometry = toPixels(control.box);

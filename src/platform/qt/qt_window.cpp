@@ -3,7 +3,6 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QIcon>
 #include <QtGui/QScreen>
-#include <QtCore/QTimer>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 
@@ -34,12 +33,13 @@ QtWindow::QtWindow(const WindowDesc& desc, WindowEvents& events, EventDispatch& 
     setTabOrder();
     if (desc.centred) centre();
     for (ControlId id = 0; id < desc.controls.size(); ++id)
-        if (timers_[id] && desc.controls[id].running) timers_[id]->start();
+        if (desc.controls[id].running) timers_->setRunning(id, true);
 }
 
 void QtWindow::createControls() {
     controls_.assign(desc_.controls.size(), nullptr);
-    timers_.assign(desc_.controls.size(), nullptr);
+    timers_ = new QtTimers(form_, desc_.controls.size(),
+                           [this](ControlId id) { raise([id](WindowEvents& events) { events.timer(id); }); });
     for (const ControlDesc& control : desc_.controls) captions_.emplace_back(control.text);
     // Frames first: the controls inside them become their children.
     for (ControlId id = 0; id < desc_.controls.size(); ++id)
@@ -94,9 +94,8 @@ void QtWindow::unload() {
 // under way (perhaps its own timer's) has returned.
 void QtWindow::tearDown(bool deleteLater) {
     loaded_ = false;
-    // Once only: the widgets these point to may be gone by the next call.
-    for (QTimer* timer : std::exchange(timers_, {}))
-        if (timer) timer->stop();
+    if (timers_) timers_->stopAll();
+    // The widgets these point to may be gone by the next call.
     controls_.clear();
     if (!form_) return;
     form_->detach();
@@ -137,17 +136,14 @@ void QtWindow::setCaption(ControlId id, std::string_view text) {
 
 bool QtWindow::isEnabled(ControlId id) const {
     if (!isLoaded()) return false;
-    if (QTimer* timer = timers_.at(id)) return timer->isActive();
-    return controls_[id]->isEnabled();
+    if (timers_->contains(id)) return timers_->isRunning(id);
+    return controls_.at(id)->isEnabled();
 }
 
 void QtWindow::setEnabled(ControlId id, bool enabled) {
     if (!isLoaded()) return;
-    if (QTimer* timer = timers_.at(id)) {
-        if (enabled != timer->isActive()) enabled ? timer->start() : timer->stop();
-        return;
-    }
-    controls_[id]->setEnabled(enabled);
+    if (timers_->contains(id)) return timers_->setRunning(id, enabled);
+    controls_.at(id)->setEnabled(enabled);
 }
 
 void QtWindow::dragByTitleBar() noexcept {

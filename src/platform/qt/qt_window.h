@@ -1,5 +1,5 @@
 // One window of the Qt toolkit: a top-level widget built from its stored
-// description, its controls as child widgets, its timers as QTimers.
+// description, its controls as child widgets, its timers as QtTimers.
 #pragma once
 
 #include <QtCore/QPointer>
@@ -10,9 +10,8 @@
 
 #include "platform/event_dispatch.h"
 #include "platform/qt/form_widget.h"
+#include "platform/qt/qt_timers.h"
 #include "platform/toolkit.h"
-
-class QTimer;
 
 namespace quorvex {
 
@@ -57,7 +56,7 @@ private:
     EventDispatch& dispatch_;
     QPointer<FormWidget> form_;
     std::vector<QWidget*> controls_;  // owned by form_; null for timers
-    std::vector<QTimer*> timers_;     // owned by form_
+    QPointer<QtTimers> timers_;       // owned by form_
     std::vector<std::string> captions_;  // the bytes given, which the screen may not show exactly
     bool loaded_ = true;
 };
