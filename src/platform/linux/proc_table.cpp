@@ -327,6 +327,7 @@ void KeptDescriptors::forget(pid_t pid) {
 }
 
 void KeptDescriptors::keepKernelThread(int procDirectory, pid_t pid) {
+    if (!hasRoom()) return;
     FileDescriptor pidfd(::pidfd_open(pid, 0));
     if (!pidfd) return;
     // Read again after the pinning: the process that held `pid` before may
