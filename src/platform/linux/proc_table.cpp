@@ -2,8 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -25,6 +23,8 @@ extern "C" {
 namespace quorvex {
 
 namespace {
+
+using Kind = KeptDescriptors::Kind;
 
 FileDescriptor openProc() {
     FileDescriptor proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -115,12 +115,12 @@ int ProcProcessRecord::readExecutableLink() {
 }
 
 int ProcProcessRecord::readKeptExecutableLink() {
-    if (const int link = kept_->executableLink(pid_); link >= 0) {
+    if (const int link = kept_->descriptor(pid_, Kind::ExecutableLink); link >= 0) {
         if (readLinkAt(link, "") == 0) return 0;
         // Its process has gone, and the PID may be another's now; or it
         // has run a program we may not read.
         kept_->forget(pid_);
-    } else if (kept_->statFile(pid_) >= 0 || !kept_->hasRoom()) {
+    } else if (kept_->descriptor(pid_, Kind::StatFile) >= 0 || !kept_->hasRoom()) {
         // Its link could not be read last time: one read by path tries again.
         return readExecutableLink();
     }
@@ -128,7 +128,7 @@ int ProcProcessRecord::readKeptExecutableLink() {
     FileDescriptor link(::openat(procDirectory_, path_, O_PATH | O_NOFOLLOW | O_CLOEXEC));
     if (!link) return errno;
     const int error = readLinkAt(link.get(), "");
-    if (error == 0) kept_->keepExecutableLink(pid_, std::move(link));
+    if (error == 0) kept_->keep(pid_, std::move(link), Kind::ExecutableLink);
     return error;
 }
 
@@ -185,12 +185,12 @@ ProcProcessRecord::Found ProcProcessRecord::loadWithoutLink() {
         // Alone, an exited leader is a zombie waiting to be reaped.
         return fields->threads > 1 && ownDirectory ? loadThroughLiveThread(fields->commandName) : Found::Nothing;
     }
-    if (kept_ && opened && ownDirectory) kept_->keepStatFile(pid_, std::move(opened));
+    if (kept_ && opened && ownDirectory) kept_->keep(pid_, std::move(opened), Kind::StatFile);
     return loadCommandName(fields->commandName);
 }
 
 std::optional<std::size_t> ProcProcessRecord::readStat(FileDescriptor& opened) {
-    const int keptFile = kept_ && pathPrefix_ == processPrefix_ ? kept_->statFile(pid_) : -1;
+    const int keptFile = kept_ && pathPrefix_ == processPrefix_ ? kept_->descriptor(pid_, Kind::StatFile) : -1;
     if (keptFile >= 0) {
         const ssize_t got = ::pread(keptFile, stat_, sizeof stat_, 0);
         if (got > 0) return std::size_t(got);
@@ -278,85 +278,6 @@ std::optional<ExecutableFile> ProcProcessRecord::wineImage() const {
     return ExecutableFile{std::string(image->path), identity};
 }
 
-KeptDescriptors::KeptDescriptors(std::size_t mostKept) {
-    // At most a quarter of the descriptor limit. The soft limit is raised
-    // toward the hard one first: nothing here watches descriptors with
-    // select(), the one reason to keep it low.
-    rlimit files{};
-    if (::getrlimit(RLIMIT_NOFILE, &files) != 0) files.rlim_cur = 0;
-    const rlim_t wanted = 4 * rlim_t(mostKept);
-    if (files.rlim_cur < wanted && files.rlim_cur < files.rlim_max) {
-        const rlimit raised{std::min(wanted, files.rlim_max), files.rlim_max};
-        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) files = raised;
-    }
-    capacity_ = std::min<std::size_t>(files.rlim_cur / 4, mostKept);
-    // Reserved now, so that a pass never allocates.
-    kept_.reserve(capacity_);
-}
-
-void KeptDescriptors::startPass() { ++pass_; }
-
-KeptDescriptors::Kept* KeptDescriptors::find(pid_t pid) {
-    const auto kept = std::ranges::lower_bound(kept_, pid, {}, &Kept::pid);
-    if (kept == kept_.end() || kept->pid != pid) return nullptr;
-    kept->pass = pass_;
-    return &*kept;
-}
-
-int KeptDescriptors::descriptorOf(pid_t pid, Kind kind) {
-    const Kept* kept = find(pid);
-    return kept && kept->kind == kind ? kept->descriptor.get() : -1;
-}
-
-bool KeptDescriptors::isRunningKernelThread(pid_t pid) {
-    const int pidfd = descriptorOf(pid, Kind::KernelThread);
-    if (pidfd < 0) return false;
-    // The pidfd becomes readable when the thread has exited.
-    pollfd exited{pidfd, POLLIN, 0};
-    if (::poll(&exited, 1, 0) == 0) return true;
-    forget(pid);
-    return false;
-}
-
-int KeptDescriptors::executableLink(pid_t pid) { return descriptorOf(pid, Kind::ExecutableLink); }
-
-int KeptDescriptors::statFile(pid_t pid) { return descriptorOf(pid, Kind::StatFile); }
-
-void KeptDescriptors::forget(pid_t pid) {
-    std::erase_if(kept_, [pid](const Kept& kept) { return kept.pid == pid; });
-}
-
-void KeptDescriptors::keepKernelThread(int procDirectory, pid_t pid) {
-    if (!hasRoom()) return;
-    FileDescriptor pidfd(::pidfd_open(pid, 0));
-    if (!pidfd) return;
-    // Read again after the pinning: the process that held `pid` before may
-    // have gone, and the pidfd then pins whoever holds it now.
-    char path[32];
-    std::memcpy(appendDirectory(path, pid), "stat", 5);
-    char stat[512];
-    const auto length = readProcFile(procDirectory, path, stat, sizeof stat);
-    const auto fields = length ? proctext::parseStat({stat, *length}) : std::nullopt;
-    if (fields && fields->kernelThread) keep(pid, std::move(pidfd), Kind::KernelThread);
-}
-
-void KeptDescriptors::keepExecutableLink(pid_t pid, FileDescriptor link) {
-    keep(pid, std::move(link), Kind::ExecutableLink);
-}
-
-void KeptDescriptors::keepStatFile(pid_t pid, FileDescriptor stat) { keep(pid, std::move(stat), Kind::StatFile); }
-
-void KeptDescriptors::keep(pid_t pid, FileDescriptor descriptor, Kind kind) {
-    if (!hasRoom()) return;
-    const auto place = std::ranges::lower_bound(kept_, pid, {}, &Kept::pid);
-    if (place != kept_.end() && place->pid == pid) return;
-    kept_.insert(place, Kept{pid, std::move(descriptor), kind, pass_});
-}
-
-void KeptDescriptors::forgetUnseen() {
-    std::erase_if(kept_, [this](const Kept& kept) { return kept.pass != pass_; });
-}
-
 void ProcProcessTable::forEach(const std::function<bool(const ProcessRecord&)>& visit) const {
     forEachProcess([&visit](const ProcProcessRecord& process) { return visit(process); });
 }
@@ -379,7 +300,7 @@ void ProcProcessTable::forEachProcess(
                 if (!visit(record)) return;
                 break;
             case ProcProcessRecord::Found::KernelThread:
-                kept_.keepKernelThread(proc.get(), *pid);
+                pinKernelThread(proc.get(), *pid, record);
                 break;
             case ProcProcessRecord::Found::Nothing:
                 break;
@@ -387,6 +308,13 @@ void ProcProcessTable::forEachProcess(
         }
     }
     kept_.forgetUnseen();
+}
+
+void ProcProcessTable::pinKernelThread(int procDirectory, pid_t pid, ProcProcessRecord& record) const {
+    if (!kept_.hasRoom()) return;
+    FileDescriptor pidfd(::pidfd_open(pid, 0));
+    if (pidfd && record.load(procDirectory, pid, nullptr) == ProcProcessRecord::Found::KernelThread)
+        kept_.keep(pid, std::move(pidfd), Kind::KernelThread);
 }
 
 void ProcProcessTable::visitProcess(

@@ -12,65 +12,11 @@
 #include <vector>
 
 #include "platform/linux/file_descriptor.h"
+#include "platform/linux/kept_descriptors.h"
 #include "platform/processes.h"
 #include "platform/linux/proc_text.h"
 
 namespace quorvex {
-
-// Descriptors kept from one pass to the next, each tied to its process, not
-// to its PID, so that a pass reads each process's current state without
-// walking a path to it:
-// - the executable link itself (opened O_PATH), read again with one
-//   readlinkat. It reads the process's executable as it is now, after any
-//   exec or rename; once the process has gone, reads fail;
-// - a kernel thread's pidfd. A kernel thread never runs a program (the
-//   kernel starts its user-mode helpers as user processes), so while it
-//   runs, its PID needs no more than one poll of the pidfd;
-// - the stat file of a process whose link cannot be read, read again with
-//   one pread instead of an open, a read and a close.
-class KeptDescriptors {
-public:
-    // Enough for the largest process tables met; each costs the kernel a
-    // file and keeps a /proc entry cached.
-    static constexpr std::size_t kMostKept = 8192;
-
-    explicit KeptDescriptors(std::size_t mostKept = kMostKept);
-    KeptDescriptors(const KeptDescriptors&) = delete;
-    KeptDescriptors& operator=(const KeptDescriptors&) = delete;
-
-    void startPass();
-    // True when `pid` is held by a known kernel thread that still runs.
-    bool isRunningKernelThread(pid_t pid);
-    // The executable link or stat file kept for `pid`, or -1.
-    int executableLink(pid_t pid);
-    int statFile(pid_t pid);
-    bool hasRoom() const { return kept_.size() < capacity_; }
-    void forget(pid_t pid);
-    // Pins the process that holds `pid` and keeps it if it is a kernel thread.
-    void keepKernelThread(int procDirectory, pid_t pid);
-    void keepExecutableLink(pid_t pid, FileDescriptor link);
-    void keepStatFile(pid_t pid, FileDescriptor stat);
-    // Forgets the processes that a whole pass did not meet.
-    void forgetUnseen();
-
-private:
-    enum class Kind { ExecutableLink, KernelThread, StatFile };
-    struct Kept {
-        pid_t pid;
-        FileDescriptor descriptor;
-        Kind kind;
-        unsigned pass;
-    };
-    // The entry of `pid`, marked as met in this pass; nullptr when there is none.
-    Kept* find(pid_t pid);
-    int descriptorOf(pid_t pid, Kind kind);
-    void keep(pid_t pid, FileDescriptor descriptor, Kind kind);
-
-    std::vector<Kept> kept_;  // by PID
-    // Bounded, so that the descriptors kept stay a small share of the limit.
-    std::size_t capacity_;
-    unsigned pass_ = 0;
-};
 
 // One process of a pass. Its texts live in fixed buffers, so a pass that only
 // compares names allocates nothing per process; the record is reused for the
@@ -165,6 +111,11 @@ public:
     void visitProcess(pid_t pid, const std::function<void(const ProcProcessRecord&)>& visit) const;
 
 private:
+    // Keeps a pidfd for the kernel thread at `pid`, read again through
+    // `record` once pinned: the process that held `pid` before may have
+    // gone, and the pidfd then pins whoever holds it now.
+    void pinKernelThread(int procDirectory, pid_t pid, ProcProcessRecord& record) const;
+
     mutable KeptDescriptors kept_;
 };
 

@@ -1,0 +1,65 @@
+#include "platform/linux/kept_descriptors.h"
+
+#include <poll.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+
+namespace quorvex {
+
+KeptDescriptors::KeptDescriptors(std::size_t mostKept) {
+    // At most a quarter of the descriptor limit. The soft limit is raised
+    // toward the hard one first: nothing here watches descriptors with
+    // select(), the one reason to keep it low.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0) files.rlim_cur = 0;
+    const rlim_t wanted = 4 * rlim_t(mostKept);
+    if (files.rlim_cur < wanted && files.rlim_cur < files.rlim_max) {
+        const rlimit raised{std::min(wanted, files.rlim_max), files.rlim_max};
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) files = raised;
+    }
+    capacity_ = std::min<std::size_t>(files.rlim_cur / 4, mostKept);
+    // Reserved now, so that a pass never allocates.
+    kept_.reserve(capacity_);
+}
+
+void KeptDescriptors::startPass() { ++pass_; }
+
+KeptDescriptors::Kept* KeptDescriptors::find(pid_t pid) {
+    const auto kept = std::ranges::lower_bound(kept_, pid, {}, &Kept::pid);
+    if (kept == kept_.end() || kept->pid != pid) return nullptr;
+    kept->pass = pass_;
+    return &*kept;
+}
+
+int KeptDescriptors::descriptor(pid_t pid, Kind kind) {
+    const Kept* kept = find(pid);
+    return kept && kept->kind == kind ? kept->descriptor.get() : -1;
+}
+
+bool KeptDescriptors::isRunningKernelThread(pid_t pid) {
+    const int pidfd = descriptor(pid, Kind::KernelThread);
+    if (pidfd < 0) return false;
+    // The pidfd becomes readable when the thread has exited.
+    pollfd exited{pidfd, POLLIN, 0};
+    if (::poll(&exited, 1, 0) == 0) return true;
+    forget(pid);
+    return false;
+}
+
+void KeptDescriptors::forget(pid_t pid) {
+    std::erase_if(kept_, [pid](const Kept& kept) { return kept.pid == pid; });
+}
+
+void KeptDescriptors::keep(pid_t pid, FileDescriptor descriptor, Kind kind) {
+    if (!hasRoom()) return;
+    const auto place = std::ranges::lower_bound(kept_, pid, {}, &Kept::pid);
+    if (place != kept_.end() && place->pid == pid) return;
+    kept_.insert(place, Kept{pid, std::move(descriptor), kind, pass_});
+}
+
+void KeptDescriptors::forgetUnseen() {
+    std::erase_if(kept_, [this](const Kept& kept) { return kept.pass != pass_; });
+}
+
+}  // namespace quorvex
