@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "platform/linux/proc_text.h"
+#include "support/path_component.h"
+#include "support/utf8.h"
 
 namespace {
 
@@ -34,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string_view link = withoutDeletedMark(input);
     require(link.data() == input.data() && (link.size() == input.size()) != hasDeletedMark(input));
-    const std::string_view image = lastComponent(link);
+    const std::string_view image = quorvex::lastComponent(link);
     require(inside(image, input) && image.find('/') == std::string_view::npos);
 
     for (bool filled : {false, true})
@@ -52,9 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(wine.empty() || (inside(wine, input) && isTrustworthyName(wine) &&
                              wine.find_first_of("/\\") == std::string_view::npos));
 
-    if (const auto path = wineImagePath(first, second)) {
-        require(inside(*path, first) && path->starts_with('/') && isValidUtf8(*path) &&
-                path->size() <= kMaxPathBytes && path->find('\n') == std::string_view::npos);
+    if (const auto image = wineImage(first, second)) {
+        const std::string_view path = image->path;
+        require(inside(path, first) && path.starts_with('/') && quorvex::isValidUtf8(path) &&
+                path.size() <= kMaxPathBytes && path.find('\n') == std::string_view::npos);
     }
     return 0;
 }

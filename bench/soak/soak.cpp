@@ -19,8 +19,8 @@
 #include <thread>
 
 #include "fakes.h"
-#include "headless_toolkit.h"
 #include "monitor/watch_list.h"
+#include "platform/headless/headless_toolkit.h"
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
 
@@ -38,14 +38,13 @@ long residentKib(pid_t pid) {
 
 // Ends the named worm in the fake table and counts, instead of recording,
 // so the soak itself does not grow.
-struct FakeKiller final : CommandStarter {
+struct FakeKiller final : Killer {
     explicit FakeKiller(FakeProcessTable& table) : table(table) {}
     FakeProcessTable& table;
     long started = 0;
-    void start(std::string_view commandLine, WindowStyle) override {
+    void endAll(const KillOrder& order) override {
         ++started;
-        const std::string_view name = commandLine.substr(commandLine.rfind(' ') + 1);
-        std::erase_if(table.processes, [&](const FakeProcess& p) { return p.name == name; });
+        std::erase_if(table.processes, [&](const FakeProcess& p) { return p.name == order.imageName; });
     }
 };
 
@@ -76,9 +75,9 @@ void report(const char* what, long start, long end) {
 void soakHeadless(long ticks) {
     HeadlessToolkit toolkit;
     FakeProcessTable processes;
-    FakeKiller commands(processes);
+    FakeKiller killer(processes);
     ToggleFileSystem files;
-    Form1 form(toolkit, processes, commands, files);
+    Form1 form(toolkit, processes, killer, files);
     auto& window = static_cast<HeadlessWindow&>(form.window());
     toolkit.run(form.window());
 
@@ -104,7 +103,7 @@ void soakHeadless(long ticks) {
     }
     const long rssEnd = residentKib(getpid());  // before the first output allocates stdio buffers
     std::printf("headless_ticks=%ld kills=%ld cleanups=%ld\n", periods * long(kWatchList.size()),
-                commands.started, files.cleanups.load());
+                killer.started, files.cleanups.load());
     report("headless", rssStart, rssEnd);
 }
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "monitor/monitor.h"
-#include "platform/windows/snapshot_process_table.h"
+#include "platform/windows/system_process_table.h"
 
 namespace {
 
@@ -132,7 +132,7 @@ private:
 
 std::size_t countProcesses() {
     std::size_t count = 0;
-    quorvex::SnapshotProcessTable().forEach([&count](const quorvex::ProcessRecord&) {
+    quorvex::SystemProcessTable().forEach([&count](const quorvex::ProcessRecord&) {
         ++count;
         return true;
     });
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     Floor floor;
-    const quorvex::SnapshotProcessTable table;
+    const quorvex::SystemProcessTable table;
     const std::pair<const char*, std::function<bool()>> runs[] = {
         {"ours", [&] { return quorvex::FindProcess(table, "NoSuchWorm.exe"); }},
         {"floor", [&] { return floor.findAbsent(); }},

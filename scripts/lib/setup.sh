@@ -1,14 +1,17 @@
 # Shared set-up of scripts/run and scripts/test: installs the Debian packages
-# a stage needs, once. Sourced, not run.
+# a stage needs, once, and configures the Linux build. Sourced, not run.
 
-linux_packages=(
-  cmake ninja-build g++ pkg-config dpkg-dev file
-  qt6-base-dev libxcb1-dev libgl-dev
+# What building and running the Linux program needs, and no more.
+program_packages=(
+  cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev qt6-wayland fonts-noto-cjk
+)
+# What the Linux tests and benchmarks add: the test libraries, FUSE for the
+# stuck file system, the X servers and tools of the integration tests, and
+# the Debian package check.
+linux_test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev libfuse3-dev fuse3
-  fonts-noto-cjk
-  xvfb xdotool openbox x11-utils imagemagick
-  lintian
-  weston xwayland qt6-wayland
+  xvfb xdotool openbox x11-utils imagemagick weston xwayland
+  dpkg-dev file lintian
 )
 fuzz_packages=(clang libclang-rt-14-dev)
 windows_packages=(
@@ -57,8 +60,8 @@ list_skipped_tests() {
 # too): a guard kills every such process on the machine.
 watched_names_lock=${TMPDIR:-/tmp}/quorvex-watched-names.lock
 
-build_linux() {
-  ensure_packages "${linux_packages[@]}"
-  cmake -S . -B build/linux -G Ninja -DQUORVEX_BACKEND=linux-qt >/dev/null
-  cmake --build build/linux
+# Configures build/linux; the arguments go to cmake (scripts/test asks for
+# the tests and benchmarks there).
+configure_linux() {
+  cmake -S . -B build/linux -G Ninja -DQUORVEX_BACKEND=linux-qt "$@" >/dev/null
 }

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "app/platform.h"
-#include "platform/error_report.h"
+#include "support/error_report.h"
 #include "ui/form1.h"
 
 int main(int argc, char** argv) {
@@ -11,8 +11,7 @@ int main(int argc, char** argv) {
     quorvex::Platform platform;
     try {
         platform = quorvex::makePlatform(argc, argv);
-        quorvex::Form1 form1(*platform.toolkit, *platform.processes, *platform.commands,
-                             *platform.files);
+        quorvex::Form1 form1(*platform.toolkit, *platform.processes, *platform.killer, *platform.files);
         return platform.toolkit->run(form1.window());
     } catch (...) {
         // Only failures before the message loop runs land here; the toolkit

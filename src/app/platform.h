@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/commands.h"
 #include "platform/files.h"
+#include "platform/killer.h"
 #include "platform/processes.h"
 #include "platform/toolkit.h"
 
@@ -15,7 +15,7 @@ namespace quorvex {
 struct Platform {
     std::unique_ptr<Toolkit> toolkit;
     std::unique_ptr<ProcessTable> processes;
-    std::unique_ptr<CommandStarter> commands;
+    std::unique_ptr<Killer> killer;
     std::unique_ptr<FileSystem> files;
 };
 

@@ -1,14 +1,14 @@
-// Windows: Win32 windows, processes from the system's snapshot.
+// Windows: Win32 windows, processes from the system's process records.
 #include "app/platform.h"
 
 #include <windows.h>
 
 #include <cstdio>
 
-#include "platform/windows/process_starter.h"
-#include "platform/windows/snapshot_process_table.h"
+#include "platform/windows/system_process_table.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/win32_files.h"
+#include "platform/windows/win32_killer.h"
 #include "platform/windows/win32_toolkit.h"
 
 namespace quorvex {
@@ -16,8 +16,8 @@ namespace quorvex {
 Platform makePlatform(int& /*argc*/, char** /*argv*/) {
     return {
         std::make_unique<Win32Toolkit>(),
-        std::make_unique<SnapshotProcessTable>(),
-        std::make_unique<ProcessStarter>(),
+        std::make_unique<SystemProcessTable>(),
+        std::make_unique<Win32Killer>(),
         std::make_unique<Win32FileSystem>(),
     };
 }

@@ -1,6 +1,6 @@
 #include "monitor/monitor.h"
 
-#include "platform/image_name.h"
+#include "support/image_name.h"
 
 namespace quorvex {
 
@@ -13,11 +13,10 @@ bool FindProcess(const ProcessTable& processes, std::string_view ProcessName) {
     return found;
 }
 
-std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& processes,
-                                  CommandStarter& commands) {
+std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& processes, Killer& killer) {
     if (!FindProcess(processes, entry.name)) return std::nullopt;
 
-    Detection detection{&entry, std::nullopt};
+    Detection detection;
     processes.forEach([&](const ProcessRecord& process) {
         if (equalImageNames(process.name(), entry.name)) {
             // The executable is read just before the kill goes out: a fast
@@ -25,7 +24,7 @@ std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& p
             // the cleanup would lose the worm's file. A path that cannot be
             // read does not hold the kill back.
             ExecutableFile file = process.executable().value_or(ExecutableFile{});
-            commands.start(entry.killCommand, WindowStyle::MinimizedFocus);
+            killer.endAll({entry.name, entry.killCommand});
             detection.lastExecutable = std::move(file);
         }
         return true;

@@ -1,5 +1,5 @@
 // The process query and the poll tick: pure decisions over the platform's
-// process table and command starter. They touch no window.
+// process table and killer. They touch no window.
 #pragma once
 
 #include <optional>
@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "monitor/watch_list.h"
-#include "platform/commands.h"
+#include "platform/killer.h"
 #include "platform/processes.h"
 
 namespace quorvex {
@@ -18,16 +18,14 @@ bool FindProcess(const ProcessTable& processes, std::string_view ProcessName);
 
 // What a poll tick that found its worm leaves for the main window.
 struct Detection {
-    const WatchEntry* entry = nullptr;
     // Executable of the last copy killed (an empty path when it could not be
     // read); absent when the worm was gone by the second enumeration.
     std::optional<ExecutableFile> lastExecutable;
 };
 
 // One poll tick for `entry`: on a hit, a second enumeration reads each
-// matching copy's path and starts the kill command for it. Returns nothing
-// when the worm is not running.
-std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& processes,
-                                  CommandStarter& commands);
+// matching copy's path and orders the kill of its image name for it.
+// Returns nothing when the worm is not running.
+std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& processes, Killer& killer);
 
 }  // namespace quorvex

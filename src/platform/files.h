@@ -30,9 +30,10 @@ public:
 
     // Absent when nothing stands at the name.
     virtual std::optional<FileStatus> status() const = 0;
-    // Clears the attributes that protect the file from deletion (read-only,
-    // hidden, system; on Linux also the immutable and append-only flags),
-    // provided the file at the name is still `expected`.
+    // Resets what protects the file from deletion, provided the file at the
+    // name is still `expected`: on Windows every attribute goes back to
+    // normal; on Linux the immutable and append-only flags, the DOS
+    // attributes of a file on FAT and the owner's missing write permission.
     virtual std::error_code resetAttributes(const FileIdentity& expected) = 0;
     // Removes the name of a file, provided the file at it is still
     // `expected`; a directory is never removed.

@@ -4,7 +4,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <string_view>
 
 #include "platform/file_identity.h"
@@ -25,12 +24,6 @@ public:
     virtual std::string_view name() const = 0;
     // The executable, read only when asked; absent when its path cannot be read.
     virtual std::optional<ExecutableFile> executable() const = 0;
-
-    std::optional<std::string> executablePath() const {
-        auto file = executable();
-        if (!file) return std::nullopt;
-        return std::move(file->path);
-    }
 
 protected:
     ~ProcessRecord() = default;

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -14,9 +13,7 @@
 
 namespace quorvex {
 
-// Positions and sizes are in twips; 15 twips make one pixel at 96 dpi.
-inline constexpr int kTwipsPerPixel = 15;
-
+// Positions and sizes are in twips (support/geometry.h turns them into pixels).
 struct Box {
     int left = 0;
     int top = 0;
@@ -139,7 +136,6 @@ public:
 
     virtual bool isVisible() const = 0;
     virtual bool isLoaded() const = 0;
-    virtual std::uintptr_t handle() const = 0;
 
     // A label's or button's text: exactly the bytes last given to setCaption
     // (or the description's text), valid UTF-8 or not. The screen shows it as
@@ -155,8 +151,9 @@ public:
     virtual void setEnabled(ControlId, bool) = 0;
 
     // Starts the user's move of the window as if its title bar had been grabbed;
-    // returns when the platform's move ends. Failures are swallowed.
-    virtual void dragByTitleBar() noexcept = 0;
+    // returns when the platform's move ends. May throw; a drag that fails
+    // leaves the window where it is.
+    virtual void dragByTitleBar() = 0;
 };
 
 class Toolkit {

@@ -9,11 +9,10 @@ namespace quorvex {
 
 using namespace form1;
 
-Form1::Form1(Toolkit& toolkit, const ProcessTable& processes, CommandStarter& commands,
-             FileSystem& files)
+Form1::Form1(Toolkit& toolkit, const ProcessTable& processes, Killer& killer, FileSystem& files)
     : toolkit_(toolkit),
       processes_(processes),
-      commands_(commands),
+      killer_(killer),
       files_(files),
       window_(toolkit.create(kWindow, *this)) {}
 
@@ -29,8 +28,12 @@ void Form1::Form_MouseMove(int buttons) {
     toolkit_.processPendingEvents();
 }
 
+// Its failures are ignored: a drag that fails leaves the window where it is.
 void Form1::DragForm(Window& window) {
-    window.dragByTitleBar();
+    try {
+        window.dragByTitleBar();
+    } catch (...) {
+    }
 }
 
 void Form1::click(ControlId control) {
@@ -70,7 +73,7 @@ void Form1::timer(ControlId control) {
 }
 
 void Form1::PollTimer_Timer(const WatchEntry& entry) {
-    const auto detection = pollTick(entry, processes_, commands_);
+    const auto detection = pollTick(entry, processes_, killer_);
     if (!detection) return;
     if (detection->lastExecutable) {
         window_->setCaption(Label2, detection->lastExecutable->path);

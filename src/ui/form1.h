@@ -6,20 +6,19 @@
 #include <optional>
 
 #include "monitor/watch_list.h"
-#include "platform/commands.h"
 #include "platform/files.h"
+#include "platform/killer.h"
 #include "platform/processes.h"
-#include "platform/serial_worker.h"
 #include "platform/toolkit.h"
 #include "remedy/cleanup.h"
+#include "support/serial_worker.h"
 #include "ui/splash.h"
 
 namespace quorvex {
 
 class Form1 final : public WindowEvents {
 public:
-    Form1(Toolkit& toolkit, const ProcessTable& processes, CommandStarter& commands,
-          FileSystem& files);
+    Form1(Toolkit& toolkit, const ProcessTable& processes, Killer& killer, FileSystem& files);
 
     Window& window() { return *window_; }
     // The splash window once the load step has created it.
@@ -42,7 +41,7 @@ private:
 
     Toolkit& toolkit_;
     const ProcessTable& processes_;
-    CommandStarter& commands_;
+    Killer& killer_;
     FileSystem& files_;
     std::unique_ptr<Window> window_;
     std::unique_ptr<FrmSplash> splash_;

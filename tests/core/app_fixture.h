@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
-#include "headless_toolkit.h"
+#include "platform/headless/headless_toolkit.h"
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
 #include "ui/splash_layout.h"
@@ -41,9 +41,9 @@ protected:
 
     HeadlessToolkit toolkit;
     FakeProcessTable processes;
-    RecordingCommands commands;
+    RecordingKiller killer;
     FakeFileSystem files;
-    Form1 form{toolkit, processes, commands, files};
+    Form1 form{toolkit, processes, killer, files};
 };
 
 }  // namespace quorvex::test

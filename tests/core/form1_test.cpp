@@ -7,8 +7,11 @@ namespace {
 
 using namespace form1;
 
+constexpr int pollTimers = int(kWatchList.size());
+
 TEST_F(AppTest, StartsHiddenWithOnlyTheSplashAndTimersRunning) {
-    EXPECT_EQ(main().timerFireCount(kVisibleControls), 0);
+    for (std::size_t i = kVisibleControls; i < kControls.size(); ++i)
+        EXPECT_TRUE(main().isEnabled(i)) << kControls[i].name << " runs from creation";
     start();
     EXPECT_FALSE(main().isVisible());
     ASSERT_NE(form.splash(), nullptr);
@@ -19,13 +22,13 @@ TEST_F(AppTest, StartsHiddenWithOnlyTheSplashAndTimersRunning) {
 
     toolkit.advance(2999);
     EXPECT_TRUE(splashWindow().isLoaded());
-    EXPECT_EQ(totalPollTicks(), 29 * 9);
+    EXPECT_EQ(totalPollTicks(), 29 * pollTimers);
     toolkit.advance(1);
     EXPECT_FALSE(splashWindow().isLoaded());
     for (HeadlessWindow* window : toolkit.windows()) EXPECT_FALSE(window->isVisible());
 
     toolkit.advance(1000);
-    EXPECT_EQ(totalPollTicks(), 40 * 9) << "the guard keeps polling with no window shown";
+    EXPECT_EQ(totalPollTicks(), 40 * pollTimers) << "the guard keeps polling with no window shown";
     for (std::size_t i = kVisibleControls; i < kControls.size(); ++i) {
         const auto& times = main().timerFireTimes(i);
         ASSERT_EQ(times.size(), 40u);
@@ -59,7 +62,7 @@ TEST_F(AppTest, DescriptionMatchesTheWindowLayout) {
     EXPECT_EQ(kWindow.title, "Quorvex");
     EXPECT_EQ(kWindow.border, Border::None);
     EXPECT_FALSE(kWindow.showInTaskbar);
-    // The nine poll timers follow the watch list, 100 ms each, running from creation.
+    // The poll timers follow the watch list, 100 ms each, running from creation.
     ASSERT_EQ(kControls.size(), kVisibleControls + kWatchList.size());
     for (std::size_t i = 0; i < kWatchList.size(); ++i) {
         const ControlDesc& timer = kControls[kVisibleControls + i];
@@ -77,12 +80,13 @@ TEST_F(AppTest, EachWormIsCaughtByItsOwnTimerInTheTablesCase) {
         std::string running(entry.name);
         for (char& c : running) c = char(std::toupper(static_cast<unsigned char>(c)));
         processes.processes = {{"bash", "/bin/bash"}, {running, "/media/usb/" + running}};
-        commands.started.clear();
+        killer.orders.clear();
         main().hide();
 
         toolkit.advance(100);
-        ASSERT_EQ(commands.started.size(), 1u);
-        EXPECT_EQ(commands.started[0].first, entry.killCommand);
+        ASSERT_EQ(killer.orders.size(), 1u);
+        EXPECT_EQ(killer.orders[0].commandLine, entry.killCommand);
+        EXPECT_EQ(killer.orders[0].imageName, entry.name);
         EXPECT_TRUE(main().isVisible());
         EXPECT_EQ(label1(), entry.alertText);
         EXPECT_EQ(label2(), "/media/usb/" + running);
@@ -94,7 +98,7 @@ TEST_F(AppTest, UnlistedProgramIsNeverDetected) {
     start();
     processes.processes = {{"winsvcs2.exe", "/x"}, {"autorun.exe", "/y"}, {"svchost.exe", "/z"}};
     toolkit.advance(5000);
-    EXPECT_TRUE(commands.started.empty());
+    EXPECT_TRUE(killer.orders.empty());
     EXPECT_FALSE(main().isVisible());
     EXPECT_EQ(label1(), "");
 }
@@ -103,7 +107,7 @@ TEST_F(AppTest, TwoCopiesGiveTwoKillsAndTheLastPath) {
     start();
     processes.processes = {{"DriveMgr.exe", "/a/DriveMgr.exe"}, {"drivemgr.exe", "/b/drivemgr.exe"}};
     toolkit.advance(100);
-    EXPECT_EQ(commands.started.size(), 2u);
+    EXPECT_EQ(killer.orders.size(), 2u);
     EXPECT_EQ(label2(), "/b/drivemgr.exe");
 }
 
@@ -122,9 +126,9 @@ TEST_F(AppTest, WormGoneBeforeTheKillPassKeepsLabel2ButAlerts) {
     processes.afterEnumeration = [&](bool stoppedEarly) {
         if (stoppedEarly) processes.processes.clear();  // gone by the kill pass
     };
-    commands.started.clear();
+    killer.orders.clear();
     toolkit.advance(100);
-    EXPECT_TRUE(commands.started.empty());
+    EXPECT_TRUE(killer.orders.empty());
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(label1(), kWatchList[4].alertText);
     EXPECT_EQ(label2(), "病毒清除成功！");
@@ -187,12 +191,12 @@ TEST_F(AppTest, HangingCleanupLeavesTheGuardKillingAndTheButtonDisabled) {
     EXPECT_FALSE(command1Enabled());
 
     const int ticks = totalPollTicks();
-    commands.started.clear();
+    killer.orders.clear();
     runWorm("DriveMgr.exe", "/media/v/DriveMgr.exe", {6, 7});
     toolkit.advance(1000);
-    EXPECT_EQ(totalPollTicks() - ticks, 90);
-    ASSERT_FALSE(commands.started.empty());
-    EXPECT_EQ(commands.started[0].first, "cmd /c taskkill /f /im DriveMgr.exe");
+    EXPECT_EQ(totalPollTicks() - ticks, 10 * pollTimers);
+    ASSERT_FALSE(killer.orders.empty());
+    EXPECT_EQ(killer.orders[0].imageName, "DriveMgr.exe");
     EXPECT_EQ(label1(), kWatchList[5].alertText);
     EXPECT_EQ(label2(), "/media/v/DriveMgr.exe");
     EXPECT_FALSE(command1Enabled()) << "one cleanup at a time";
@@ -237,7 +241,7 @@ TEST_F(AppTest, Command2HidesAndTheNextDetectionRestoresEverything) {
     EXPECT_TRUE(command1Enabled());
     const int ticks = totalPollTicks();
     toolkit.advance(1000);
-    EXPECT_EQ(totalPollTicks() - ticks, 90);
+    EXPECT_EQ(totalPollTicks() - ticks, 10 * pollTimers);
     EXPECT_FALSE(main().isVisible()) << "nothing found while hidden";
 
     processes.processes = {{"DeviceManager.exe", "/b/DeviceManager.exe"}};
@@ -271,7 +275,7 @@ TEST_F(AppDeathTest, FailureInATickEndsWithTheReport) {
     EXPECT_EXIT(
         {
             BrokenTable broken;
-            Form1 guarded(toolkit, broken, commands, files);
+            Form1 guarded(toolkit, broken, killer, files);
             toolkit.run(guarded.window());
             toolkit.advance(100);
             std::exit(0);

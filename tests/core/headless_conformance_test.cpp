@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "headless_toolkit.h"
+#include "platform/headless/headless_toolkit.h"
 #include "toolkit_conformance.h"
 
 namespace quorvex::test {

@@ -3,8 +3,8 @@
 #include <set>
 
 #include "fakes.h"
-#include "platform/image_name.h"
 #include "monitor/monitor.h"
+#include "support/image_name.h"
 
 namespace quorvex::test {
 namespace {
@@ -19,10 +19,9 @@ TEST(WatchList, EveryEntryIsBuiltFromItsOwnName) {
         timers.insert(entry.timer);
         names.insert(entry.name);
     }
-    EXPECT_EQ(timers.size(), 9u);
-    EXPECT_EQ(names.size(), 9u);
-    EXPECT_EQ(kWatchList[2].name, "WindowsServices.exe");
-    EXPECT_EQ(watchEntryForTimer("Timer10"), nullptr);
+    EXPECT_EQ(timers.size(), kWatchList.size()) << "one timer per entry";
+    EXPECT_EQ(names.size(), kWatchList.size()) << "one entry per name";
+    EXPECT_EQ(watchEntryForTimer("Timer0"), nullptr);
 }
 
 TEST(ImageName, ComparesWholeNamesIgnoringAsciiCase) {
@@ -68,33 +67,30 @@ TEST(FindProcess, NeedsTheWholeName) {
 
 TEST(PollTick, NothingRunningStartsNothingAndReadsOnce) {
     FakeProcessTable table;
-    RecordingCommands commands;
+    RecordingKiller killer;
     table.processes = {{"bash", "/bin/bash"}};
-    EXPECT_FALSE(pollTick(kWatchList[0], table, commands));
-    EXPECT_TRUE(commands.started.empty());
+    EXPECT_FALSE(pollTick(kWatchList[0], table, killer));
+    EXPECT_TRUE(killer.orders.empty());
     EXPECT_EQ(table.enumerations, 1);
 }
 
 TEST(PollTick, KillsEveryCopyRightAfterReadingItsPath) {
     FakeProcessTable table;
-    RecordingCommands commands;
+    RecordingKiller killer;
     table.processes = {{"VolDriver.exe", "/media/a/VolDriver.exe"},
                        {"bash", "/bin/bash"},
                        {"VOLDRIVER.EXE", "/media/b/VOLDRIVER.EXE", FileIdentity{3, 77}}};
     std::vector<int> pathsReadAtEachKill;
-    commands.onStart = [&](std::string_view) { pathsReadAtEachKill.push_back(table.pathsRead); };
+    killer.onOrder = [&] { pathsReadAtEachKill.push_back(table.pathsRead); };
 
-    const auto detection = pollTick(kWatchList[6], table, commands);
+    const auto detection = pollTick(kWatchList[6], table, killer);
     ASSERT_TRUE(detection);
-    EXPECT_EQ(detection->entry, &kWatchList[6]);
     ASSERT_TRUE(detection->lastExecutable);
     EXPECT_EQ(detection->lastExecutable->path, "/media/b/VOLDRIVER.EXE");
     EXPECT_EQ(detection->lastExecutable->identity, (FileIdentity{3, 77})) << "the file goes with its path";
-    ASSERT_EQ(commands.started.size(), 2u);
-    for (const auto& [line, style] : commands.started) {
-        EXPECT_EQ(line, "cmd /c taskkill /f /im VolDriver.exe");
-        EXPECT_EQ(style, WindowStyle::MinimizedFocus);
-    }
+    // The name and the line in the watch list's letter case, whatever the process's.
+    const RecordingKiller::Order order{"VolDriver.exe", "cmd /c taskkill /f /im VolDriver.exe"};
+    EXPECT_EQ(killer.orders, (std::vector<RecordingKiller::Order>(2, order)));
     // Each copy's path is read before its kill, when the process is surely still there.
     EXPECT_EQ(pathsReadAtEachKill, (std::vector<int>{1, 2}));
     EXPECT_EQ(table.enumerations, 2) << "the kill pass is a second, fresh enumeration";
@@ -102,11 +98,11 @@ TEST(PollTick, KillsEveryCopyRightAfterReadingItsPath) {
 
 TEST(PollTick, UnreadablePathStillKillsAndGivesEmptyText) {
     FakeProcessTable table;
-    RecordingCommands commands;
+    RecordingKiller killer;
     table.processes = {{"winrgtt.exe", std::nullopt}};
-    const auto detection = pollTick(kWatchList[3], table, commands);
+    const auto detection = pollTick(kWatchList[3], table, killer);
     ASSERT_TRUE(detection);
-    EXPECT_EQ(commands.started.size(), 1u);
+    EXPECT_EQ(killer.orders.size(), 1u);
     ASSERT_TRUE(detection->lastExecutable);
     EXPECT_EQ(detection->lastExecutable->path, "");
     EXPECT_FALSE(detection->lastExecutable->identity);
@@ -114,26 +110,26 @@ TEST(PollTick, UnreadablePathStillKillsAndGivesEmptyText) {
 
 TEST(PollTick, WormGoneByTheSecondEnumerationStillDetectsWithoutKill) {
     FakeProcessTable table;
-    RecordingCommands commands;
+    RecordingKiller killer;
     table.processes = {{"sysfgdrvs.exe", "/x/sysfgdrvs.exe"}};
     table.afterEnumeration = [&](bool stoppedEarly) {
         if (stoppedEarly) table.processes.clear();
     };
-    const auto detection = pollTick(kWatchList[8], table, commands);
+    const auto detection = pollTick(kWatchList[8], table, killer);
     ASSERT_TRUE(detection);
     EXPECT_FALSE(detection->lastExecutable.has_value());
-    EXPECT_TRUE(commands.started.empty());
+    EXPECT_TRUE(killer.orders.empty());
 }
 
-TEST(PollTick, AFailingStartReachesTheCaller) {
-    struct FailingCommands : CommandStarter {
-        void start(std::string_view, WindowStyle) override {
+TEST(PollTick, AKillThatCannotBeSetGoingReachesTheCaller) {
+    struct FailingKiller : Killer {
+        void endAll(const KillOrder&) override {
             throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
         }
-    } commands;
+    } killer;
     FakeProcessTable table;
     table.processes = {{"winsvcs.exe", "/w"}};
-    EXPECT_THROW(pollTick(kWatchList[0], table, commands), std::system_error);
+    EXPECT_THROW(pollTick(kWatchList[0], table, killer), std::system_error);
 }
 
 }  // namespace

@@ -52,11 +52,11 @@ std::optional<XWindow> ProgramOnX::windowOfSize(int width, int height) {
 }
 
 std::optional<XWindow> ProgramOnX::splash() {
-    return windowOfSize(splash::kWindow.clientWidth / kTwipsPerPixel, splash::kWindow.clientHeight / kTwipsPerPixel);
+    return windowOfSize(twipsToPixels(splash::kWindow.clientWidth), twipsToPixels(splash::kWindow.clientHeight));
 }
 
 std::optional<XWindow> ProgramOnX::mainWindow() {
-    return windowOfSize(form1::kWindow.clientWidth / kTwipsPerPixel, form1::kWindow.clientHeight / kTwipsPerPixel);
+    return windowOfSize(twipsToPixels(form1::kWindow.clientWidth), twipsToPixels(form1::kWindow.clientHeight));
 }
 
 bool ProgramOnX::nothingMapped() { return desktop->mappedWindowsOf(program.pid()).empty(); }

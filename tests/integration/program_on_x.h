@@ -14,10 +14,11 @@
 #include <utility>
 
 #include "desktop.h"
+#include "support/geometry.h"
 #include "temp_folder.h"
-#include "watched_names_lock.h"
 #include "ui/form1_layout.h"
 #include "ui/splash_layout.h"
+#include "watched_names_lock.h"
 
 namespace quorvex::test {
 
@@ -25,7 +26,7 @@ namespace quorvex::test {
 template <std::size_t N>
 std::pair<int, int> centreOf(const std::array<ControlDesc, N>& controls, std::string_view name) {
     const Box box = boxInWindow(controls, controlIndex(controls, name));
-    return {(box.left + box.width / 2) / kTwipsPerPixel, (box.top + box.height / 2) / kTwipsPerPixel};
+    return {twipsToPixels(box.left + box.width / 2), twipsToPixels(box.top + box.height / 2)};
 }
 
 class ProgramOnX : public testing::Test {

@@ -16,10 +16,10 @@
 #include <set>
 #include <thread>
 
+#include "child_process.h"
 #include "monitor/monitor.h"
 #include "platform/linux/proc_table.h"
 #include "platform/linux/proc_text.h"
-#include "child_process.h"
 #include "temp_folder.h"
 
 namespace quorvex::test {
@@ -36,18 +36,12 @@ struct Seen {
 std::optional<Seen> lookUp(const ProcProcessTable& table, pid_t pid) {
     std::optional<Seen> seen;
     table.forEachProcess([&](const ProcProcessRecord& process) {
-        if (process.pid() == pid) seen = Seen{std::string(process.name()), process.executablePath()};
+        if (process.pid() != pid) return true;
+        const auto file = process.executable();
+        seen = Seen{std::string(process.name()), file ? std::optional(file->path) : std::nullopt};
         return !seen;
     });
     return seen;
-}
-
-// Waits up to ten seconds for `condition`.
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition())
-        if (std::chrono::steady_clock::now() > deadline) return false;
-    return true;
 }
 
 TEST(ProcProcessTable, FindsWormCopiesByTheWatchListSpelling) {
@@ -227,7 +221,7 @@ TEST(ProcProcessTable, NamesALiveProcessWhoseLeaderHasExitedThroughAnotherThread
     const LeaderExited process;
     ASSERT_GT(process.pid(), 0);
     // The leader shows as a zombie once it has exited.
-    ASSERT_TRUE(eventually([&] { return stateOf(process.pid()) == 'Z'; }));
+    ASSERT_TRUE(waitUntil([&] { return stateOf(process.pid()) == 'Z'; }, 10s));
 
     const fs::path self = fs::read_symlink("/proc/self/exe");
     for (int pass = 0; pass < 2; ++pass) {
@@ -311,7 +305,7 @@ TEST(ProcProcessTable, NamesProcessesWithoutAReadableExecutableByTheirCommandNam
         std::set<pid_t> misnamedBefore;
         for (int pass = 0; pass < 2; ++pass)
             table.forEachProcess([&](const ProcProcessRecord& process) {
-                if (process.executablePath()) return true;
+                if (process.executable()) return true;
                 ++unreadable;
                 const auto expected = commandRuleName(process.pid());
                 if (!expected || *expected == process.name()) return true;
@@ -337,7 +331,12 @@ TEST(ProcProcessTable, SeesAnotherUsersLongNameWithoutItsExecutableAndItsLaterNa
                 {"-c", "trap 'printf renamed > /proc/$$/comm' USR1; exec 3<>\"$0\"; while :; do read -r -u 3 _; done",
                  fifo.string()});
     const std::string proc = "/proc/" + std::to_string(shell.pid());
-    ASSERT_TRUE(eventually([&] { return fs::exists(proc + "/fd/3"); })) << "the shell never set its trap";
+    // Descriptor 3 is the FIFO once the trap is set: one inherited before the
+    // exec, or one open for a moment during the shell's start, is not.
+    ASSERT_TRUE(waitUntil([&] {
+        std::error_code unreadable;
+        return fs::read_symlink(proc + "/fd/3", unreadable) == fifo;
+    }, 10s)) << "the shell never set its trap";
 
     // An unprivileged observer cannot read root's executable links: it must
     // extend the cut command name from argv[0]. Between its passes the
@@ -349,7 +348,7 @@ TEST(ProcProcessTable, SeesAnotherUsersLongNameWithoutItsExecutableAndItsLaterNa
         char byte = 0;
         if (::read(firstPassDone[0], &byte, 1) != 1) return;
         ::kill(shell.pid(), SIGUSR1);
-        eventually([&] { return commandNameOf(shell.pid()) == "renamed"; });
+        waitUntil([&] { return commandNameOf(shell.pid()) == "renamed"; }, 10s);
         (void)!::write(renamed[1], &byte, 1);
     });
     const pid_t pid = shell.pid();

@@ -3,15 +3,25 @@
 #include <string>
 
 #include "platform/linux/proc_text.h"
+#include "support/path_component.h"
 
 namespace quorvex::proctext {
 namespace {
 
 using namespace std::string_view_literals;
 
+// The path of the image that wineImage chooses.
+std::optional<std::string_view> wineImagePath(std::string_view maps, std::string_view imageName) {
+    const auto image = wineImage(maps, imageName);
+    if (!image) return std::nullopt;
+    return image->path;
+}
+
 TEST(ProcText, DeletedMarkIsTheKernelsSuffixOfALinkTarget) {
     EXPECT_EQ(lastComponent("/tmp/usb drive 中文/WinSvcs.exe"), "WinSvcs.exe");
     EXPECT_EQ(lastComponent("sleep"), "sleep");
+    EXPECT_EQ(lastComponent("C:\\u\\x/WinSvcs.exe", kWindowsSeparators), "WinSvcs.exe");
+    EXPECT_EQ(lastComponent("C:\\u\\WinSvcs.exe", kWindowsSeparators), "WinSvcs.exe");
     // Whether the mark is cut depends on the file system (a file may really
     // be named so); the text only tells where it is.
     const struct {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "child_process.h"
-#include "headless_toolkit.h"
+#include "platform/headless/headless_toolkit.h"
 #include "platform/linux/image_killer.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"

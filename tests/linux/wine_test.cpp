@@ -93,7 +93,7 @@ TEST_F(WineHosted, StartedByWindowsPathIsSeenByItsImageName) {
     EXPECT_EQ(seen->second->path, worm.string()) << "the Unix path of the mapped image";
 
     ImageKiller killer;
-    killer.start("cmd /c taskkill /f /im " + name, WindowStyle::MinimizedFocus);
+    killer.endAll({name, "cmd /c taskkill /f /im " + name});
     EXPECT_TRUE(diedOfSigkill(wine->waitForExit(30s)));
 }
 

@@ -47,9 +47,9 @@ protected:
     }
 
     FakeProcessTable processes;
-    RecordingCommands commands;
+    RecordingKiller killer;
     FakeFileSystem files;
-    Form1 form{qtToolkit(), processes, commands, files};
+    Form1 form{qtToolkit(), processes, killer, files};
 };
 
 TEST_F(QtForm1Test, ClientAreaAndEveryControlMatchTheirBoxes) {

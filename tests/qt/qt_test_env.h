@@ -7,8 +7,8 @@
 
 #include <ostream>
 
-#include "geometry.h"
 #include "platform/qt/qt_toolkit.h"
+#include "support/geometry.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-// Stand-ins for the platform's process table, command starter and file
+// Stand-ins for the platform's process table, killer and file
 // system, for tests of the portable core.
 #pragma once
 
@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/commands.h"
 #include "platform/files.h"
+#include "platform/killer.h"
 #include "platform/processes.h"
 
 namespace quorvex::test {
@@ -65,15 +65,20 @@ private:
     };
 };
 
-class RecordingCommands final : public CommandStarter {
+class RecordingKiller final : public Killer {
 public:
-    std::vector<std::pair<std::string, WindowStyle>> started;
-    // Called after a start is recorded; the test sees the order of events.
-    std::function<void(std::string_view)> onStart;
+    struct Order {
+        std::string imageName;
+        std::string commandLine;
+        bool operator==(const Order&) const = default;
+    };
+    std::vector<Order> orders;
+    // Called after an order is recorded; the test sees the order of events.
+    std::function<void()> onOrder;
 
-    void start(std::string_view commandLine, WindowStyle style) override {
-        started.emplace_back(commandLine, style);
-        if (onStart) onStart(commandLine);
+    void endAll(const KillOrder& order) override {
+        orders.push_back({std::string(order.imageName), std::string(order.commandLine)});
+        if (onOrder) onOrder();
     }
 };
 

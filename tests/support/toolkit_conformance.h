@@ -10,8 +10,8 @@
 #include <functional>
 #include <memory>
 
-#include "geometry.h"
 #include "platform/toolkit.h"
+#include "support/geometry.h"
 
 namespace quorvex::test {
 

@@ -1,7 +1,7 @@
 // The cleanup on the Windows file system, with the outcomes Windows can show.
 #include <gtest/gtest.h>
 
-#include "platform/windows/snapshot_process_table.h"
+#include "platform/windows/system_process_table.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/win32_files.h"
 #include "remedy/cleanup.h"
@@ -62,11 +62,11 @@ TEST_F(FilesTest, RunningImageCannotBeDeletedAndTheCleanupFails) {
     const DWORD id = GetProcessId(worm);
     // The table names the process once its image is mapped.
     for (int attempt = 0; !seen && attempt < 2000 && WaitForSingleObject(worm, 10) == WAIT_TIMEOUT; ++attempt)
-        seen = SnapshotProcessRecord(id, "WinSvcs.exe").executable();
+        seen = SystemProcessRecord(id, "WinSvcs.exe").executable();
     ASSERT_TRUE(seen && seen->identity);
     EXPECT_EQ(seen->path, standIns.path(L"WinSvcs.exe"));
     EXPECT_EQ(seen->identity, identityOf(L"WinSvcs.exe"));
-    EXPECT_FALSE(SnapshotProcessRecord(id, "DriveMgr.exe").executable()) << "a reused ID names another image";
+    EXPECT_FALSE(SystemProcessRecord(id, "DriveMgr.exe").executable()) << "a reused ID names another image";
 
     EXPECT_EQ(cleanUp(seen->path, seen->identity, files), CleanupOutcome::Failed);
     const DWORD attributes = attributesOf(L"WinSvcs.exe");

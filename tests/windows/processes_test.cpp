@@ -2,21 +2,21 @@
 #include <gtest/gtest.h>
 
 #include "monitor/monitor.h"
-#include "platform/error_report.h"
-#include "platform/windows/process_starter.h"
-#include "platform/windows/snapshot_process_table.h"
+#include "platform/windows/system_process_table.h"
+#include "platform/windows/win32_killer.h"
 #include "stand_ins.h"
+#include "support/error_report.h"
 
 namespace quorvex::test {
 namespace {
 
-// The real starter, counting what it starts.
-struct CountingStarter final : CommandStarter {
-    ProcessStarter real;
-    std::vector<std::string> started;
-    void start(std::string_view commandLine, WindowStyle style) override {
-        started.emplace_back(commandLine);
-        real.start(commandLine, style);
+// The real killer, counting what it is told.
+struct CountingKiller final : Killer {
+    Win32Killer real;
+    std::vector<std::string> lines;
+    void endAll(const KillOrder& order) override {
+        lines.emplace_back(order.commandLine);
+        real.endAll(order);
     }
 };
 
@@ -29,7 +29,7 @@ const WatchEntry& entryNamed(std::string_view name) {
 class ProcessesTest : public testing::Test {
 protected:
     StandIns standIns;
-    SnapshotProcessTable table;
+    SystemProcessTable table;
 };
 
 TEST_F(ProcessesTest, RunningCopyIsFoundByTheWatchListSpellingWithItsFullPath) {
@@ -42,7 +42,7 @@ TEST_F(ProcessesTest, RunningCopyIsFoundByTheWatchListSpellingWithItsFullPath) {
     table.forEach([&](const ProcessRecord& process) {
         if (process.name() == "WinSvcs.exe") {  // the name keeps its case on disk
             names.emplace_back(process.name());
-            paths.push_back(process.executablePath().value_or("(none)"));
+            paths.push_back(process.executable().value_or(ExecutableFile{"(none)"}).path);
         }
         return true;
     });
@@ -54,18 +54,18 @@ TEST_F(ProcessesTest, PollTickKillsEveryCopyOfItsWormAndNoOtherProcess) {
     const HANDLE first = standIns.start(L"WinSvcs.exe");
     const HANDLE second = standIns.start(L"WinSvcs.exe");
     const HANDLE other = standIns.start(L"WindowsServices.exe");
-    CountingStarter commands;
+    CountingKiller killer;
 
-    const auto detection = pollTick(entryNamed("winsvcs.exe"), table, commands);
+    const auto detection = pollTick(entryNamed("winsvcs.exe"), table, killer);
     ASSERT_TRUE(detection);
     ASSERT_TRUE(detection->lastExecutable);
     EXPECT_EQ(detection->lastExecutable->path, standIns.path(L"WinSvcs.exe"));
     EXPECT_TRUE(detection->lastExecutable->identity) << "the image is identified while it runs";
-    EXPECT_EQ(commands.started, (std::vector<std::string>(2, "cmd /c taskkill /f /im winsvcs.exe")));
+    EXPECT_EQ(killer.lines, (std::vector<std::string>(2, "cmd /c taskkill /f /im winsvcs.exe")));
     EXPECT_TRUE(StandIns::endsWithin(first, 5000));
     EXPECT_TRUE(StandIns::endsWithin(second, 5000));
     EXPECT_FALSE(StandIns::endsWithin(other, 0)) << "WindowsServices.exe is another worm's name";
-    EXPECT_FALSE(pollTick(entryNamed("winsvcs.exe"), table, commands));
+    EXPECT_FALSE(pollTick(entryNamed("winsvcs.exe"), table, killer));
 }
 
 TEST_F(ProcessesTest, EnumerationStopsWhenTheVisitorSaysSo) {
@@ -74,10 +74,10 @@ TEST_F(ProcessesTest, EnumerationStopsWhenTheVisitorSaysSo) {
     EXPECT_EQ(visited, 2);
 }
 
-TEST(CommandStart, CommandThatCannotStartThrowsWithTheSystemsErrorNumber) {
-    ProcessStarter starter;
+TEST(Win32Killer, KillLineThatCannotStartThrowsWithTheSystemsErrorNumber) {
+    Win32Killer killer;
     try {
-        starter.start("quorvex-no-such-program.exe /c", WindowStyle::MinimizedFocus);
+        killer.endAll({"winsvcs.exe", "quorvex-no-such-program.exe /c"});
         FAIL() << "started a program that does not exist";
     } catch (const std::system_error& failure) {
         EXPECT_EQ(failure.code().value(), ERROR_FILE_NOT_FOUND);

@@ -12,33 +12,11 @@ extern "C" {
 #include <string>
 #include <system_error>
 
-#include "platform/image_name.h"
 #include "platform/linux/file_descriptor.h"
 #include "platform/linux/proc_table.h"
+#include "support/image_name.h"
 
 namespace quorvex {
-
-namespace {
-
-constexpr std::string_view kKillCommandPrefix = "cmd /c taskkill /f /im ";
-
-[[noreturn]] void refuse(std::string_view commandLine, const char* why) {
-    throw std::system_error(std::make_error_code(std::errc::invalid_argument),
-                            "refused command line \"" + std::string(commandLine) + "\": " + why);
-}
-
-}  // namespace
-
-std::string_view ImageKiller::imageNameToKill(std::string_view commandLine) {
-    if (!commandLine.starts_with(kKillCommandPrefix))
-        refuse(commandLine, "only \"cmd /c taskkill /f /im NAME\" is carried out");
-    const std::string_view name = commandLine.substr(kKillCommandPrefix.size());
-    if (name.empty()) refuse(commandLine, "no image name");
-    // No image name holds these; such a line would end nothing.
-    if (name.find_first_of(std::string_view("/\\\0\n", 4)) != std::string_view::npos)
-        refuse(commandLine, "not an image name");
-    return name;
-}
 
 int ImageKiller::killByImageName(std::string_view imageName) {
     const ProcProcessTable table(0);  // one pass: nothing worth keeping
@@ -63,14 +41,14 @@ int ImageKiller::killByImageName(std::string_view imageName) {
     return signalled;
 }
 
-void ImageKiller::start(std::string_view commandLine, WindowStyle) {
-    std::string name(imageNameToKill(commandLine));
+void ImageKiller::endAll(const KillOrder& order) {
+    std::string name(order.imageName);
     {
         const std::lock_guard lock(mutex_);
         if (std::ranges::find(waiting_, name) != waiting_.end()) return;
         waiting_.push_back(name);
     }
-    // Its own failures are not seen, like a command's exit status.
+    // Its own failures are not seen, like a kill command's exit status.
     worker_.post([this, name = std::move(name)] {
         {
             const std::lock_guard lock(mutex_);

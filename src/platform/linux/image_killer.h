@@ -1,6 +1,5 @@
-// The kill commands of the watch list, carried out without a command
-// interpreter: "cmd /c taskkill /f /im NAME" ends every process whose image
-// name is NAME.
+// Kills by image name without a command interpreter: every process whose
+// image name is the one ordered gets SIGKILL, on a thread of the killer's own.
 #pragma once
 
 #include <mutex>
@@ -8,23 +7,17 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/commands.h"
-#include "platform/serial_worker.h"
+#include "platform/killer.h"
+#include "support/serial_worker.h"
 
 namespace quorvex {
 
-class ImageKiller final : public CommandStarter {
+class ImageKiller final : public Killer {
 public:
     // Queues the kill for the killer's own thread and returns at once; a kill
-    // of the same name still waiting to begin is not queued twice. Throws
-    // std::system_error (EINVAL) for any text other than a kill command, and
-    // nothing is queued. The window style has no meaning here: no window is
-    // made.
-    void start(std::string_view commandLine, WindowStyle style) override;
-
-    // NAME of a kill command line; throws std::system_error (EINVAL) for any
-    // other text.
-    static std::string_view imageNameToKill(std::string_view commandLine);
+    // of the same name still waiting to begin is not queued twice. The
+    // order's command line is not read: no command is started.
+    void endAll(const KillOrder& order) override;
 
     // Sends SIGKILL to every process except this one whose image name (as the
     // process table reports it) equals `imageName` ignoring ASCII case, and

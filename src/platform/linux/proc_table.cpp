@@ -19,6 +19,7 @@ extern "C" {
 #include <system_error>
 
 #include "platform/linux/file_descriptor.h"
+#include "support/path_component.h"
 
 namespace quorvex {
 
@@ -148,7 +149,7 @@ ProcProcessRecord::Found ProcProcessRecord::loadFromLink() {
         linkLength_ = proctext::withoutDeletedMark({link_, linkLength_}).size();
         link_[linkLength_] = '\0';
     }
-    const std::string_view image = proctext::lastComponent({link_, linkLength_});
+    const std::string_view image = lastComponent({link_, linkLength_});
     if (!proctext::isWineLoader(image)) {
         source_ = NameSource::ExecutableLink;
         name_ = image;

@@ -4,7 +4,9 @@
 #include <charconv>
 #include <utility>
 
-#include "platform/image_name.h"
+#include "support/image_name.h"
+#include "support/path_component.h"
+#include "support/utf8.h"
 
 namespace quorvex::proctext {
 
@@ -95,16 +97,6 @@ bool isTrustworthyPath(std::string_view path) {
 
 }  // namespace
 
-std::string_view lastComponent(std::string_view path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-std::string_view lastWindowsComponent(std::string_view path) {
-    const auto separator = path.find_last_of("/\\");
-    return separator == std::string_view::npos ? path : path.substr(separator + 1);
-}
-
 bool hasDeletedMark(std::string_view linkTarget) { return linkTarget.ends_with(kDeletedMark); }
 
 std::string_view withoutDeletedMark(std::string_view linkTarget) {
@@ -118,38 +110,6 @@ bool isWineLoader(std::string_view imageName) {
     for (std::string_view loader : kLoaders)
         if (imageName == loader) return true;
     return false;
-}
-
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        // The second byte's range rules out overlong forms, surrogates and
-        // code points above U+10FFFF.
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead < 0x80) {
-            length = 1;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 bool isTrustworthyName(std::string_view name) {
@@ -195,13 +155,13 @@ std::optional<StatFields> parseStat(std::string_view stat) {
 std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0) {
     // A shorter command name was not cut and is the whole name already.
     if (commandName.size() != kCommandNameBytes) return commandName;
-    for (std::string_view component : {lastComponent(argv0), lastWindowsComponent(argv0)})
+    for (std::string_view component : {lastComponent(argv0), lastComponent(argv0, kWindowsSeparators)})
         if (component.starts_with(commandName) && isTrustworthyName(component)) return component;
     return commandName;
 }
 
 std::string_view wineImageName(std::string_view argv0) {
-    const std::string_view name = lastWindowsComponent(argv0);
+    const std::string_view name = lastComponent(argv0, kWindowsSeparators);
     return isTrustworthyName(name) ? name : std::string_view{};
 }
 
@@ -218,12 +178,6 @@ std::optional<MappedFile> wineImage(std::string_view maps, std::string_view imag
         if (!anyMapping) anyMapping = mapping->file;
     }
     return anyMapping;
-}
-
-std::optional<std::string_view> wineImagePath(std::string_view maps, std::string_view imageName) {
-    const auto image = wineImage(maps, imageName);
-    if (!image) return std::nullopt;
-    return image->path;
 }
 
 }  // namespace quorvex::proctext

@@ -17,11 +17,6 @@ inline constexpr std::size_t kMaxPathBytes = 4095;
 // Command names longer than this are cut by the kernel.
 inline constexpr std::size_t kCommandNameBytes = 15;
 
-// What follows the last '/'.
-std::string_view lastComponent(std::string_view path);
-// What follows the last '/' or '\' (a Windows or a Unix path).
-std::string_view lastWindowsComponent(std::string_view path);
-
 // The kernel ends the target of a link to a deleted file with " (deleted)";
 // a file may also really be named so, which only the file system can tell.
 bool hasDeletedMark(std::string_view linkTarget);
@@ -31,7 +26,6 @@ std::string_view withoutDeletedMark(std::string_view linkTarget);
 // True for the file names of the loaders that run Windows programs.
 bool isWineLoader(std::string_view imageName);
 
-bool isValidUtf8(std::string_view text);
 // Non-empty, valid UTF-8 and at most kMaxNameBytes.
 bool isTrustworthyName(std::string_view name);
 
@@ -70,14 +64,10 @@ struct MappedFile {
 };
 
 // The mapped image `imageName` in the text of a Wine-hosted process's
-// /proc/PID/maps, chosen as wineImagePath below chooses it.
+// /proc/PID/maps: the mapped file whose last component equals the name
+// ignoring ASCII case, preferring the mapping of its first page (the image
+// base). Lines that are cut, malformed or hold an untrustworthy path are
+// passed over.
 std::optional<MappedFile> wineImage(std::string_view maps, std::string_view imageName);
-
-// The Unix path of the image `imageName` in the text of a Wine-hosted
-// process's /proc/PID/maps: the mapped file whose last component equals the
-// name ignoring ASCII case, preferring the mapping of its first page (the
-// image base). Lines that are cut, malformed or hold an untrustworthy path
-// are passed over.
-std::optional<std::string_view> wineImagePath(std::string_view maps, std::string_view imageName);
 
 }  // namespace quorvex::proctext

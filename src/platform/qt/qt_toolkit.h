@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/event_dispatch.h"
 #include "platform/toolkit.h"
+#include "support/event_dispatch.h"
 
 class QApplication;
 class QWidget;

@@ -7,13 +7,14 @@
 #include <string_view>
 
 #include "platform/toolkit.h"
+#include "support/geometry.h"
 
 namespace quorvex {
 
-inline int toPixels(int twips) { return twips / kTwipsPerPixel; }
-
+// Qt scales pixels for the screen's density itself.
 inline QRect toPixels(const Box& box) {
-    return {toPixels(box.left), toPixels(box.top), toPixels(box.width), toPixels(box.height)};
+    const Rect rect = twipsToPixels(box);
+    return {rect.x, rect.y, rect.width, rect.height};
 }
 
 // For display only: bytes that are not UTF-8 show as U+FFFD.

@@ -23,7 +23,7 @@ QtWindow::QtWindow(const WindowDesc& desc, WindowEvents& events, EventDispatch& 
     form_->setObjectName(toQString(desc.name));
     form_->setWindowTitle(toQString(desc.title));
     if (!desc.icon.empty()) form_->setWindowIcon(QIcon(assetPath(desc.icon)));
-    form_->setFixedSize(toPixels(desc.clientWidth), toPixels(desc.clientHeight));
+    form_->setFixedSize(twipsToPixels(desc.clientWidth), twipsToPixels(desc.clientHeight));
     try {
         createControls();
     } catch (...) {
@@ -114,8 +114,6 @@ const ControlDesc& QtWindow::controlDesc(ControlId id) const {
 
 bool QtWindow::isVisible() const { return isLoaded() && form_->isVisible(); }
 
-std::uintptr_t QtWindow::handle() const { return isLoaded() ? form_->winId() : 0; }
-
 std::string QtWindow::caption(ControlId id) const {
     return isLoaded() ? captions_.at(id) : std::string();
 }
@@ -146,12 +144,8 @@ void QtWindow::setEnabled(ControlId id, bool enabled) {
     controls_.at(id)->setEnabled(enabled);
 }
 
-void QtWindow::dragByTitleBar() noexcept {
-    try {
-        if (isVisible()) form_->dragByTitleBar();
-    } catch (...) {
-        // A drag that fails simply does not move the window.
-    }
+void QtWindow::dragByTitleBar() {
+    if (isVisible()) form_->dragByTitleBar();
 }
 
 void QtWindow::raise(const std::function<void(WindowEvents&)>& event) {

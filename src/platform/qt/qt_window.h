@@ -8,10 +8,10 @@
 #include <functional>
 #include <vector>
 
-#include "platform/event_dispatch.h"
 #include "platform/qt/form_widget.h"
 #include "platform/qt/qt_timers.h"
 #include "platform/toolkit.h"
+#include "support/event_dispatch.h"
 
 namespace quorvex {
 
@@ -25,12 +25,11 @@ public:
     void unload() override;
     bool isVisible() const override;
     bool isLoaded() const override { return loaded_ && form_; }
-    std::uintptr_t handle() const override;
     std::string caption(ControlId) const override;
     void setCaption(ControlId, std::string_view text) override;
     bool isEnabled(ControlId) const override;
     void setEnabled(ControlId, bool) override;
-    void dragByTitleBar() noexcept override;
+    void dragByTitleBar() override;
 
     // Raises an event through the toolkit's dispatch, unless the window is unloaded.
     void raise(const std::function<void(WindowEvents&)>& event);

@@ -12,5 +12,7 @@ namespace quorvex {
 // sequence: texts shown must never be lost to one bad byte.
 std::wstring toWide(std::string_view wtf8);
 std::string toUtf8(std::wstring_view utf16);
+// The same into `out`, which keeps its room: no allocation once it fits.
+void toUtf8(std::wstring_view utf16, std::string& out);
 
 }  // namespace quorvex

@@ -3,12 +3,12 @@
 #include <cmath>
 
 #include "platform/windows/wide_text.h"
+#include "support/geometry.h"
 
 namespace quorvex {
 
 namespace {
 
-constexpr int kTwipsPerInch = 1440;
 constexpr int kPointsPerInch = 72;
 
 // Texts without a font of their own: a face that shows Chinese with Latin.
@@ -42,11 +42,9 @@ void adjustWindowRect(RECT& rect, DWORD style, DWORD exStyle, UINT dpi) {
         AdjustWindowRectEx(&rect, style, FALSE, exStyle);
 }
 
-int toPixels(int twips, UINT dpi) { return MulDiv(twips, int(dpi), kTwipsPerInch); }
-
 RECT toPixels(const Box& box, UINT dpi) {
-    return {toPixels(box.left, dpi), toPixels(box.top, dpi), toPixels(box.left + box.width, dpi),
-            toPixels(box.top + box.height, dpi)};
+    const Rect rect = twipsToPixels(box, int(dpi));
+    return {rect.x, rect.y, rect.x + rect.width, rect.y + rect.height};
 }
 
 UniqueFont makeFont(const Font& wanted, UINT dpi) {

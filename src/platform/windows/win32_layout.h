@@ -18,8 +18,7 @@ inline constexpr int kFirstControlId = 100;
 UINT windowDpi(HWND hwnd);
 // The window rectangle around a client rectangle, at `dpi`.
 void adjustWindowRect(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);
-int toPixels(int twips, UINT dpi);
-// A box in twips to pixels, by its edges so neighbours never gap or overlap.
+// A box in twips as a rectangle of pixels at `dpi`.
 RECT toPixels(const Box& box, UINT dpi);
 // The font, or the default face for texts without one, at `dpi`.
 UniqueFont makeFont(const Font& wanted, UINT dpi);

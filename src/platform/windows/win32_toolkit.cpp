@@ -106,10 +106,8 @@ void Win32Toolkit::processPendingEvents() {
 }
 
 void Win32Toolkit::post(std::function<void()> task) {
-    const std::lock_guard lock(postedMutex_);
     // One message wakes the loop for every task queued before it runs.
-    if (posted_.empty()) PostMessageW(tasksWindow_, kRunPostedTasks, 0, 0);
-    posted_.push_back(std::move(task));
+    if (posted_.push(std::move(task))) PostMessageW(tasksWindow_, kRunPostedTasks, 0, 0);
 }
 
 LRESULT CALLBACK Win32Toolkit::tasksProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -121,12 +119,7 @@ LRESULT CALLBACK Win32Toolkit::tasksProc(HWND hwnd, UINT message, WPARAM wParam,
 
 // Runs what was posted so far; tasks that these post come with their own message.
 void Win32Toolkit::runPostedTasks() {
-    std::deque<std::function<void()>> tasks;
-    {
-        const std::lock_guard lock(postedMutex_);
-        tasks.swap(posted_);
-    }
-    for (const auto& task : tasks) dispatch(task);
+    for (const auto& task : posted_.takeAll()) dispatch(task);
 }
 
 void Win32Toolkit::handleMessage(MSG& msg) {

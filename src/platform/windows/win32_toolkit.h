@@ -5,19 +5,16 @@
 
 #include <windows.h>
 
-#include <deque>
-#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
-#include "platform/event_dispatch.h"
 #include "platform/toolkit.h"
 #include "platform/windows/resource_picture.h"
 #include "platform/windows/win32_window.h"
+#include "support/event_dispatch.h"
+#include "support/task_queue.h"
 
 namespace quorvex {
 
@@ -53,8 +50,7 @@ private:
 
     // A message-only window: a message to it, posted from any thread, runs the tasks.
     HWND tasksWindow_ = nullptr;
-    std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
+    TaskQueue posted_;
 };
 
 }  // namespace quorvex

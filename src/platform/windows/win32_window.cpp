@@ -98,7 +98,7 @@ bool Win32Window::raisesClicks(ControlId id) const {
 // Sizes the window and places its controls for `dpi`, with fonts made for it.
 void Win32Window::layout(UINT dpi) {
     dpi_ = dpi;
-    RECT frame{0, 0, toPixels(desc_.clientWidth, dpi), toPixels(desc_.clientHeight, dpi)};
+    RECT frame = toPixels(Box{0, 0, desc_.clientWidth, desc_.clientHeight}, dpi);
     adjustWindowRect(frame, windowStyle(desc_), windowExStyle(desc_), dpi);
     SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -205,7 +205,7 @@ void Win32Window::setEnabled(ControlId id, bool enabled) {
 // before the release, or one that still claims the button after a move the
 // window manager ran (Wine then misses the release), must not start another,
 // or the window would follow the mouse until the next click.
-void Win32Window::dragByTitleBar() noexcept {
+void Win32Window::dragByTitleBar() {
     if (!pressedOnSurface_) return;
     pressedOnSurface_ = false;
     ReleaseCapture();

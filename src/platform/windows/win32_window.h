@@ -24,12 +24,11 @@ public:
     void unload() override;
     bool isVisible() const override;
     bool isLoaded() const override { return hwnd_ != nullptr; }
-    std::uintptr_t handle() const override { return reinterpret_cast<std::uintptr_t>(hwnd_); }
     std::string caption(ControlId id) const override;
     void setCaption(ControlId id, std::string_view text) override;
     bool isEnabled(ControlId id) const override;
     void setEnabled(ControlId id, bool enabled) override;
-    void dragByTitleBar() noexcept override;
+    void dragByTitleBar() override;
 
     HWND hwnd() const { return hwnd_; }
     // The control's own window; null for timers and once unloaded.

@@ -4,13 +4,12 @@
 // process that has used up its user's thread limit cannot stop it.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <stop_token>
 #include <thread>
 #include <utility>
+
+#include "support/task_queue.h"
 
 namespace quorvex {
 
@@ -25,32 +24,21 @@ public:
 
     // Runs `job` on the worker's thread after the jobs given before it. An
     // exception escaping the job is dropped with it.
-    void post(std::function<void()> job) {
-        {
-            const std::lock_guard lock(mutex_);
-            jobs_.push_back(std::move(job));
-        }
-        wake_.notify_one();
-    }
+    void post(std::function<void()> job) { jobs_.push(std::move(job)); }
 
 private:
     void run(std::stop_token stop) {
-        std::unique_lock lock(mutex_);
-        while (wake_.wait(lock, stop, [this] { return !jobs_.empty(); })) {
-            const std::function<void()> job = std::move(jobs_.front());
-            jobs_.pop_front();
-            lock.unlock();
-            try {
-                job();
-            } catch (...) {
+        while (jobs_.waitForTask(stop))
+            for (const auto& job : jobs_.takeAll()) {
+                if (stop.stop_requested()) return;
+                try {
+                    job();
+                } catch (...) {
+                }
             }
-            lock.lock();
-        }
     }
 
-    std::mutex mutex_;
-    std::condition_variable_any wake_;
-    std::deque<std::function<void()>> jobs_;
+    TaskQueue jobs_;
     std::jthread thread_;  // last: it starts once the members it uses exist
 };
 

@@ -4,20 +4,19 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "geometry.h"
-#include "platform/event_dispatch.h"
 #include "platform/toolkit.h"
+#include "support/event_dispatch.h"
+#include "support/geometry.h"
+#include "support/task_queue.h"
 
-namespace quorvex::test {
+namespace quorvex {
 
 class HeadlessToolkit;
 
@@ -31,12 +30,11 @@ public:
     void unload() override;
     bool isVisible() const override { return loaded_ && visible_; }
     bool isLoaded() const override { return loaded_; }
-    std::uintptr_t handle() const override { return loaded_ ? handle_ : 0; }
     std::string caption(ControlId id) const override { return loaded_ ? controls_.at(id).caption : ""; }
     void setCaption(ControlId id, std::string_view text) override;
     bool isEnabled(ControlId id) const override { return loaded_ && controls_.at(id).enabled; }
     void setEnabled(ControlId id, bool enabled) override;
-    void dragByTitleBar() noexcept override;
+    void dragByTitleBar() override;
 
     // What a user does. Each is dropped, as on screen, where it could not happen:
     // on a hidden or unloaded window, or a disabled button.
@@ -78,7 +76,6 @@ private:
     bool loaded_ = true;
     bool visible_ = false;
     Point position_;
-    std::uintptr_t handle_;
     int dragCount_ = 0;
     Point dragTarget_;
 };
@@ -126,13 +123,10 @@ private:
 
     std::int64_t now_ = 0;
     int pendingCalls_ = 0;
-    std::uintptr_t nextHandle_ = 0x1000;
     std::vector<HeadlessWindow*> windows_;
     EventDispatch dispatch_;
 
-    std::mutex postedMutex_;
-    std::condition_variable taskPosted_;
-    std::deque<std::function<void()>> posted_;
+    TaskQueue posted_;
 };
 
-}  // namespace quorvex::test
+}  // namespace quorvex

@@ -7,12 +7,12 @@
 # after the click, so the window is watched meanwhile; the time still
 # includes starting xdotool and one look at the window, a few milliseconds.
 #
-#   bench/responsiveness.sh [--idle=4000] [--clicks=9] [--quorvex=build/linux/quorvex]
+#   bench/linux/responsiveness.sh [--idle=4000] [--clicks=9] [--quorvex=build/linux/quorvex]
 #
 # The last two lines are click_to_hide_ms_p50= and click_to_hide_ms_max=.
 # It kills any process of a watched name on this machine while it runs.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 
 idle=4000 clicks=9 quorvex=build/linux/quorvex
 for option in "$@"; do

@@ -1,4 +1,4 @@
-#include "platform/error_report.h"
+#include "support/error_report.h"
 
 #include <new>
 #include <system_error>

@@ -1,16 +1,12 @@
-#include "headless_toolkit.h"
+#include "platform/headless/headless_toolkit.h"
 
 #include <algorithm>
 #include <limits>
 
-namespace quorvex::test {
-
-namespace {
-int toPixels(int twips) { return twips / kTwipsPerPixel; }
-}  // namespace
+namespace quorvex {
 
 HeadlessWindow::HeadlessWindow(HeadlessToolkit& toolkit, const WindowDesc& desc, WindowEvents& events)
-    : toolkit_(toolkit), desc_(desc), events_(events), handle_(toolkit.nextHandle_ += 4) {
+    : toolkit_(toolkit), desc_(desc), events_(events) {
     for (const ControlDesc& control : desc.controls) {
         const bool timer = control.kind == ControlKind::Timer;
         controls_.push_back({.caption = std::string(control.text),
@@ -18,8 +14,8 @@ HeadlessWindow::HeadlessWindow(HeadlessToolkit& toolkit, const WindowDesc& desc,
                              .nextDue = toolkit.now() + control.intervalMs});
     }
     if (desc.centred)
-        position_ = {(HeadlessToolkit::kScreenWidth - toPixels(desc.clientWidth)) / 2,
-                     (HeadlessToolkit::kScreenHeight - toPixels(desc.clientHeight)) / 2};
+        position_ = {(HeadlessToolkit::kScreenWidth - twipsToPixels(desc.clientWidth)) / 2,
+                     (HeadlessToolkit::kScreenHeight - twipsToPixels(desc.clientHeight)) / 2};
     dragTarget_ = position_;
 }
 
@@ -48,7 +44,7 @@ void HeadlessWindow::setEnabled(ControlId id, bool enabled) {
     control.enabled = enabled;
 }
 
-void HeadlessWindow::dragByTitleBar() noexcept {
+void HeadlessWindow::dragByTitleBar() {
     if (!isVisible()) return;
     ++dragCount_;
     position_ = dragTarget_;
@@ -70,13 +66,10 @@ void HeadlessWindow::moveMouse(int buttons) {
 }
 
 Rect HeadlessWindow::clientRect() const {
-    return {position_.x, position_.y, toPixels(desc_.clientWidth), toPixels(desc_.clientHeight)};
+    return {position_.x, position_.y, twipsToPixels(desc_.clientWidth), twipsToPixels(desc_.clientHeight)};
 }
 
-Rect HeadlessWindow::controlRect(ControlId id) const {
-    const Box box = boxInWindow(desc_.controls, id);
-    return {toPixels(box.left), toPixels(box.top), toPixels(box.width), toPixels(box.height)};
-}
+Rect HeadlessWindow::controlRect(ControlId id) const { return twipsToPixels(boxInWindow(desc_.controls, id)); }
 
 std::unique_ptr<Window> HeadlessToolkit::create(const WindowDesc& desc, WindowEvents& events) {
     auto window = std::make_unique<HeadlessWindow>(*this, desc, events);
@@ -97,32 +90,18 @@ void HeadlessToolkit::processPendingEvents() {
     }
 }
 
-void HeadlessToolkit::post(std::function<void()> task) {
-    {
-        const std::lock_guard lock(postedMutex_);
-        posted_.push_back(std::move(task));
-    }
-    taskPosted_.notify_all();
-}
+void HeadlessToolkit::post(std::function<void()> task) { posted_.push(std::move(task)); }
 
 // Runs what was posted so far; tasks that these post wait for the next round.
 void HeadlessToolkit::runPostedTasks() {
-    std::deque<std::function<void()>> tasks;
-    {
-        const std::lock_guard lock(postedMutex_);
-        tasks.swap(posted_);
-    }
-    for (const auto& task : tasks) dispatch(task);
+    for (const auto& task : posted_.takeAll()) dispatch(task);
 }
 
 bool HeadlessToolkit::runPostedTasksUntil(const std::function<bool()>& done, std::chrono::milliseconds bound) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     runPostedTasks();
     while (!done()) {
-        {
-            std::unique_lock lock(postedMutex_);
-            if (!taskPosted_.wait_until(lock, deadline, [this] { return !posted_.empty(); })) return done();
-        }
+        if (!posted_.waitForTask(deadline)) return done();
         runPostedTasks();
     }
     return true;
@@ -178,4 +157,4 @@ void HeadlessToolkit::forget(HeadlessWindow* window) {
     std::erase(windows_, window);
 }
 
-}  // namespace quorvex::test
+}  // namespace quorvex

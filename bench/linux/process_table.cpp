@@ -24,6 +24,7 @@
 #include "platform/linux/image_killer.h"
 #include "platform/linux/proc_table.h"
 #include "platform/linux/proc_text.h"
+#include "support/path_component.h"
 
 namespace quorvex::bench {
 namespace {
@@ -64,7 +65,7 @@ void libproc2(benchmark::State& state) {
         bool found = false;
         for (int i = 0; i < fetched->counts->total && !found; ++i) {
             const char* exe = PIDS_VAL(0, str, fetched->stacks[i], info);
-            found = proctext::lastComponent(proctext::withoutDeletedMark(exe ? exe : "")) == kAbsentName;
+            found = lastComponent(proctext::withoutDeletedMark(exe ? exe : "")) == kAbsentName;
         }
         benchmark::DoNotOptimize(found);
     }
@@ -75,9 +76,8 @@ void libproc2(benchmark::State& state) {
 // itself runs on a thread of its own, which gets time to finish untimed.
 void killStart(benchmark::State& state) {
     ImageKiller killer;
-    const std::string command = "cmd /c taskkill /f /im " + std::string(kAbsentName);
     for (auto _ : state) {
-        killer.start(command, WindowStyle::MinimizedFocus);
+        killer.endAll({kAbsentName, "cmd /c taskkill /f /im not-run"});
         state.PauseTiming();
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
         state.ResumeTiming();

@@ -4,7 +4,7 @@
 // Starts are spread at random over the poll period. Google Benchmark has no
 // mingw-w64 build: a plain timing program.
 //
-//   WINEPREFIX=build/windows/wine-prefix xvfb-run -a wine build/windows/bench/detection_latency.exe [rounds]
+//   WINEPREFIX=build/windows/wine-prefix xvfb-run -a wine build/windows/bench/windows/detection_latency.exe [rounds]
 //
 // Prints p50, p99 and max in milliseconds; the last line is p99_ms=.
 // While it runs, every process of the nine names in the Wine prefix is killed.

@@ -1,9 +1,9 @@
-#include "platform/event_dispatch.h"
+#include "support/event_dispatch.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/error_report.h"
+#include "support/error_report.h"
 
 namespace quorvex {
 

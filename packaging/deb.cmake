@@ -1,0 +1,55 @@
+# The Debian package: the binary, its icons, a desktop entry, and an XDG
+# autostart entry so the guard starts with every desktop session.
+include(GNUInstallDirs)
+
+install(TARGETS quorvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES quorvex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# Desktops read autostart entries from $XDG_CONFIG_DIRS, /etc/xdg by default.
+# Which etc/ that is depends on the prefix given at install time (the package
+# installs to /usr, so /etc), so the choice is made by the install script.
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    set(autostart_dir /etc/xdg/autostart)
+  else()
+    set(autostart_dir \${CMAKE_INSTALL_PREFIX}/etc/xdg/autostart)
+  endif()
+  file(INSTALL \"${CMAKE_CURRENT_SOURCE_DIR}/quorvex-autostart.desktop\"
+       DESTINATION \"\${autostart_dir}\" RENAME quorvex.desktop)
+")
+# Drawn by make_icons.py from the application icon's picture.
+foreach(size 16 32 48 64 128 256)
+  install(FILES icons/quorvex-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME quorvex.png)
+endforeach()
+
+# The manual page and the changelog ship compressed, without a time stamp.
+foreach(source quorvex.1 debian/changelog)
+  get_filename_component(name ${source} NAME)
+  add_custom_command(OUTPUT ${name}.gz
+    COMMAND gzip -9n -c ${CMAKE_CURRENT_SOURCE_DIR}/${source} > ${name}.gz
+    DEPENDS ${source})
+  list(APPEND compressed ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+endforeach()
+add_custom_target(quorvex_docs ALL DEPENDS ${compressed})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorvex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_CONTACT "Quorvex <dev@quorvex.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION [[
+Quorvex stays hidden and looks at the process list every 100 ms. When one of
+nine worms that spread through USB flash drives runs, it kills every copy by
+image name and shows an alert; one button then deletes the worm's file and
+puts a directory of the same name in its place, so the file cannot come back.
+
+It starts with every desktop session. Its texts are in Simplified Chinese.]])
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk")
+# The autostart entry is a configuration file: removing the package keeps an
+# edited copy (TryExec makes desktops skip it), purging removes it.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/debian/conffiles)
+include(CPack)
