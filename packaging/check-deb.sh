@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from build/linux and checks it: lintian finds no
-# error; installed, the program, its entries, icons and documents are in place
-# and it runs; removed, only the autostart entry is left, and desktops skip it
+# error; installed, the program (stripped), its entries, metainfo, icons and
+# documents are in place, the metainfo validates, and it runs; removed, only the autostart entry is left, and desktops skip it
 # as its TryExec program is gone; purged, nothing of it is left. Needs root (it
 # installs the package).
 set -euo pipefail
@@ -22,6 +22,7 @@ autostart=/etc/xdg/autostart/quorvex.desktop
 files=(
   /usr/bin/quorvex
   /usr/share/applications/quorvex.desktop
+  /usr/share/metainfo/invalid.quorvex.Quorvex.metainfo.xml
   /usr/share/man/man1/quorvex.1.gz
   /usr/share/doc/quorvex/copyright
   /usr/share/doc/quorvex/changelog.gz
@@ -41,6 +42,9 @@ for f in "${files[@]}" "$autostart"; do [ -e "$f" ] || fail "missing after insta
 grep -q '^Name\[zh_CN\]=' /usr/share/applications/quorvex.desktop || fail "desktop entry has no Chinese name"
 grep -q '^Exec=quorvex$' "$autostart" || fail "autostart entry does not start quorvex"
 grep -qx "$autostart" /var/lib/dpkg/info/quorvex.conffiles || fail "autostart entry is not a conffile"
+appstreamcli validate --no-net /usr/share/metainfo/invalid.quorvex.Quorvex.metainfo.xml >/dev/null ||
+  fail "the AppStream metainfo does not validate"
+file -b /usr/bin/quorvex | grep -q ', stripped' || fail "the packaged program is not stripped"
 
 # The installed program starts and stays up (it never ends by itself).
 QT_QPA_PLATFORM=offscreen /usr/bin/quorvex & pid=$!

@@ -1,9 +1,13 @@
-# The Debian package: the binary, its icons, a desktop entry, and an XDG
+# The Debian package: the binary (stripped: the debug information stays in the
+# build's own), its icons, a desktop entry, AppStream metainfo, and an XDG
 # autostart entry so the guard starts with every desktop session.
 include(GNUInstallDirs)
 
 install(TARGETS quorvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES quorvex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# Software centres list the program from its AppStream metainfo, named by its ID.
+install(FILES quorvex.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+        RENAME invalid.quorvex.Quorvex.metainfo.xml)
 # Desktops read autostart entries from $XDG_CONFIG_DIRS, /etc/xdg by default.
 # Which etc/ that is depends on the prefix given at install time (the package
 # installs to /usr, so /etc), so the choice is made by the install script.
