@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Windows Installer package of quorvex.exe with wixl.
-# Usage: make-msi.sh OUTPUT.msi PROGRAM.exe ICON.ico VERSION PRODUCT_NAME MANUFACTURER
+# Usage: make-msi.sh OUTPUT.msi PROGRAM.exe ICON.ico LICENSE VERSION PRODUCT_NAME MANUFACTURER ARCH
+# ARCH is x64 or x86.
 #
 # wixl takes its sources by relative path, so they are staged in a scratch
 # folder. Two things it cannot say are set afterwards with msibuild: the
 # package's language in the summary (wixl always writes 1033) and the
 # database code page.
 set -euo pipefail
-output=$1 program=$2 icon=$3 version=$4 name=$5 manufacturer=$6
+output=$1 program=$2 icon=$3 licence=$4 version=$5 name=$6 manufacturer=$7 arch=$8
 here=$(cd "$(dirname "$0")" && pwd)
 output=$(realpath -m "$output")
 
@@ -15,11 +16,13 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$program" "$stage/quorvex.exe"
 cp "$icon" "$stage/quorvex.ico"
+sed 's/$/\r/' "$licence" >"$stage/LICENSE.txt"
 printf '\n\n936\t_ForceCodepage\n' >"$stage/_ForceCodepage.idt"
 
 mkdir -p "$(dirname "$output")"
 rm -f "$output"
-(cd "$stage" && wixl --arch x64 -D Version="$version" -D ProductName="$name" -D Manufacturer="$manufacturer" \
-   -o "$output" "$here/quorvex.wxs")
-msibuild "$output" -s "$name" "$manufacturer" "x64;2052"
+(cd "$stage" && wixl --arch "$arch" -D Version="$version" -D ProductName="$name" -D Manufacturer="$manufacturer" \
+   -D Arch="$arch" -o "$output" "$here/quorvex.wxs")
+template=$([ "$arch" = x64 ] && echo x64 || echo Intel)
+msibuild "$output" -s "$name" "$manufacturer" "$template;2052"
 (cd "$stage" && msibuild "$output" -i _ForceCodepage.idt)

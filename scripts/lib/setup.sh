@@ -11,11 +11,12 @@ program_packages=(
 linux_test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev libfuse3-dev fuse3
   xvfb xdotool openbox x11-utils imagemagick weston xwayland
-  dpkg-dev file lintian
+  dpkg-dev file lintian appstream
 )
 fuzz_packages=(clang libclang-rt-14-dev)
 windows_packages=(
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 wixl msitools
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 wixl msitools
+  python3 openssl osslsigncode
 )
 
 missing_packages() {

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The Windows Installer package under Wine (DISPLAY and WINEPREFIX set by
-# scripts/test-windows): what msiinfo reads from it; a silent install puts
-# quorvex.exe, the Run value and the Start menu shortcut in place, and the Run
-# value's command starts the guard; a newer package replaces it in place; a
-# silent uninstall, with the guard running, leaves nothing behind. Installs
-# into the shared prefix, and leaves it as it found it.
-# Usage: installer.sh PACKAGE.msi MAKE_MSI PROGRAM.exe ICON VERSION PRODUCT_NAME MANUFACTURER WORK_DIR
+# scripts/test-windows): what msiinfo reads from it, its custom actions in an
+# order that works as Windows Installer runs them; a silent install puts
+# quorvex.exe, its licence, the Run value and the Start menu shortcut in
+# place and starts the guard, and the Run value's command starts it too; a
+# newer package replaces it in place and starts the new guard; a silent
+# uninstall, with the guard running, leaves nothing behind. An x86 package
+# refuses a 64-bit prefix. Installs into the shared prefix, and leaves it as
+# it found it.
+# Usage: installer.sh PACKAGE.msi MAKE_MSI PROGRAM.exe ICON LICENSE VERSION PRODUCT_NAME MANUFACTURER ARCH WORK_DIR
 set -euo pipefail
-package=$1 make_msi=$2 program=$3 icon=$4 version=$5 name=$6 manufacturer=$7 work=$8
+package=$1 make_msi=$2 program=$3 icon=$4 licence=$5 version=$6 name=$7 manufacturer=$8 arch=$9 work=${10}
 : "${DISPLAY:?run through scripts/test-windows}" "${WINEPREFIX:?run through scripts/test-windows}"
 # Shortcuts would otherwise become menu entries of the Linux desktop.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
@@ -58,6 +61,21 @@ file_version() {
 guards() { ps -eo pid=,stat=,args= | awk -v path='C:\\Program Files\\Quorvex\\quorvex.exe' \
              '$2 !~ /^Z/ && index($0, path) { print $1 }'; }
 wait_for_no_guard() { for _ in $(seq 500); do [ -z "$(guards)" ] && return 0; sleep 0.02; done; return 1; }
+# Waits for a guard other than the ones given to run, and prints its ID.
+wait_for_new_guard() {
+  local pid
+  for _ in $(seq 1500); do
+    for pid in $(guards); do [[ " $* " == *" $pid "* ]] || { echo "$pid"; return 0; }; done
+    sleep 0.02
+  done
+  return 1
+}
+end_guards() { local pid; for pid in $(guards); do kill "$pid" 2>/dev/null || true; done; wait_for_no_guard; }
+# The sequence number and the condition of an action in InstallExecuteSequence,
+# and the type of a custom action.
+sequence_of() { msiinfo export "$package" InstallExecuteSequence | tr -d '\r' | awk -F'\t' -v a="$1" '$1 == a { print $3 }'; }
+condition_of() { msiinfo export "$package" InstallExecuteSequence | tr -d '\r' | awk -F'\t' -v a="$1" '$1 == a { print $2 }'; }
+type_of() { msiinfo export "$package" CustomAction | tr -d '\r' | awk -F'\t' -v a="$1" '$1 == a { print $2 }'; }
 
 # Start the guard the way log-on does: the Run value's command, which must be
 # the quoted full path and nothing else. Waits for its splash.
@@ -88,28 +106,60 @@ trap cleanup EXIT
 summary=$(msiinfo suminfo "$package")
 grep -qx "Subject: $name" <<<"$summary" || fail "summary subject is not $name"
 grep -qx "Author: $manufacturer" <<<"$summary" || fail "summary author is not $manufacturer"
-grep -qx 'Template: x64;2052' <<<"$summary" || fail "summary is not x64 Chinese (PRC): $(grep Template <<<"$summary")"
+template=$([ "$arch" = x64 ] && echo x64 || echo Intel)
+grep -qx "Template: $template;2052" <<<"$summary" ||
+  fail "summary is not $arch Chinese (PRC): $(grep Template <<<"$summary")"
 properties=$(msiinfo export "$package" Property | tr -d '\r')
 for row in "ProductName	$name" "Manufacturer	$manufacturer" "ProductVersion	$version" "ProductLanguage	2052" "ALLUSERS	1"; do
   grep -qxF "$row" <<<"$properties" || fail "Property table lacks '$row'"
 done
 msiinfo export "$package" _ForceCodepage | tr -d '\r' | grep -qx '936	_ForceCodepage' || fail "database code page is not 936"
 
+# Windows Installer fixes a deferred action's command when it writes the
+# script: the property holding taskkill's path must be set before that.
+find=$(sequence_of FindTaskkill) end=$(sequence_of EndRunningGuards) start=$(sequence_of StartGuard)
+echo "custom actions: FindTaskkill $find, EndRunningGuards $end, StartGuard $start"
+(( $(sequence_of CostFinalize) < find && find < $(sequence_of InstallValidate) )) ||
+  fail "FindTaskkill ($find) does not come between the folders' resolution and the script's writing"
+(( $(sequence_of InstallInitialize) < end && end < $(sequence_of InstallFinalize) )) ||
+  fail "EndRunningGuards ($end) is not in the script"
+(( $(type_of EndRunningGuards) & 1024 && $(type_of EndRunningGuards) & 2048 )) ||
+  fail "EndRunningGuards is not deferred in the system's context"
+# The guard starts after the installation, not waited for, in the user's
+# context, unless the system account installs it (at computer start-up).
+(( start > $(sequence_of InstallFinalize) && ($(type_of StartGuard) & 192) == 192 && !($(type_of StartGuard) & 2048) )) ||
+  fail "StartGuard does not start the guard after the installation, asynchronously, as the user"
+[ "$(condition_of StartGuard)" = 'NOT REMOVE="ALL" AND UserSID <> "S-1-5-18"' ] ||
+  fail "StartGuard's condition is '$(condition_of StartGuard)'"
+
+# An x86 package refuses 64-bit Windows, where the x64 one belongs.
+if [ "$arch" = x86 ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+  status=0; quiet wine msiexec /i "$(winepath -w "$package")" /qn || status=$?
+  [ "$status" -ne 0 ] || fail "the x86 package installed on a 64-bit prefix"
+  [ ! -e "$folder" ] && [ "$(installed_products)" -eq 0 ] || fail "the refused x86 package left files or an entry"
+  echo "installer: $(basename "$package") refuses a 64-bit prefix (status $status); all checks passed"
+  exit 0
+fi
+
 # Install.
 msiexec_timed "install" /i "$(winepath -w "$package")"
 [ -f "$installed" ] || fail "no quorvex.exe in Program Files\\Quorvex"
+cmp -s <(sed 's/$/\r/' "$licence") "$folder/LICENSE.txt" || fail "no licence beside quorvex.exe"
 [ "$(run_value)" = '"C:\Program Files\Quorvex\quorvex.exe"' ] || fail "Run value is '$(run_value)'"
 shortcut_present || fail "no Start menu shortcut"
 [ "$(installed_products)" -eq 1 ] || fail "$(installed_products) installed products after install"
+wait_for_new_guard >/dev/null || fail "the installation started no guard"
+end_guards || fail "the installed guard does not end"
 start_from_run_value
+old_guards=$(guards)
 
 # A newer package from the same source, carrying a program file of a newer
-# version, replaces the installed one while its guard runs.
+# version, replaces the installed one while its guard runs, and starts its own.
 IFS=. read -r major minor build <<<"$version"
 build=$(( ${build:-0} + 1 ))
 next_version="$major.$minor.$build"
 build=$build perl -0777 -pe 's/(\xBD\x04\xEF\xFE.{8}).{4}/$1 . pack("V", $ENV{build} << 16)/se' "$program" >"$work/quorvex.exe"
-bash "$make_msi" "$newer" "$work/quorvex.exe" "$icon" "$next_version" "$name" "$manufacturer" >/dev/null
+bash "$make_msi" "$newer" "$work/quorvex.exe" "$icon" "$licence" "$next_version" "$name" "$manufacturer" "$arch" >/dev/null
 grep -qxF "UpgradeCode	$(msiinfo export "$package" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t//p')" \
   <(msiinfo export "$newer" Property | tr -d '\r') || fail "the newer package has another upgrade code"
 msiexec_timed "upgrade" /i "$(winepath -w "$newer")"
@@ -118,10 +168,13 @@ msiexec_timed "upgrade" /i "$(winepath -w "$newer")"
 [ "$(file_version "$installed")" = "$next_version.0" ] || fail "file on disk is version $(file_version "$installed")"
 [ "$(run_value)" = '"C:\Program Files\Quorvex\quorvex.exe"' ] || fail "Run value after the upgrade is '$(run_value)'"
 shortcut_present || fail "no Start menu shortcut after the upgrade"
-wait_for_no_guard || fail "the old version's guard still runs after the upgrade"
+# shellcheck disable=SC2086
+wait_for_new_guard $old_guards >/dev/null || fail "the upgrade started no guard of the new version"
+for pid in $old_guards; do
+  [[ " $(guards | tr '\n' ' ') " != *" $pid "* ]] || fail "the old version's guard $pid still runs after the upgrade"
+done
 
-# Uninstall while the guard runs: the guard ends and nothing is left.
-start_from_run_value
+# Uninstall while the new guard runs: the guard ends and nothing is left.
 msiexec_timed "uninstall" /x "$(winepath -w "$newer")"
 wait_for_no_guard || fail "the guard still runs after the uninstall"
 [ ! -e "$installed" ] || fail "quorvex.exe left after the uninstall"
