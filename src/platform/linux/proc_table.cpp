@@ -6,11 +6,6 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-// glibc 2.36 declares these without C linkage for C++.
-extern "C" {
-#include <sys/pidfd.h>
-}
-
 #include <algorithm>
 
 #include <cerrno>
@@ -19,6 +14,7 @@ extern "C" {
 #include <system_error>
 
 #include "platform/linux/file_descriptor.h"
+#include "platform/linux/pidfd.h"
 #include "support/path_component.h"
 
 namespace quorvex {
@@ -313,7 +309,7 @@ void ProcProcessTable::forEachProcess(
 
 void ProcProcessTable::pinKernelThread(int procDirectory, pid_t pid, ProcProcessRecord& record) const {
     if (!kept_.hasRoom()) return;
-    FileDescriptor pidfd(::pidfd_open(pid, 0));
+    FileDescriptor pidfd = openPidfd(pid);
     if (pidfd && record.load(procDirectory, pid, nullptr) == ProcProcessRecord::Found::KernelThread)
         kept_.keep(pid, std::move(pidfd), Kind::KernelThread);
 }
