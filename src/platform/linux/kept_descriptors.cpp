@@ -8,17 +8,9 @@
 namespace quorvex {
 
 KeptDescriptors::KeptDescriptors(std::size_t mostKept) {
-    // At most a quarter of the descriptor limit. The soft limit is raised
-    // toward the hard one first: nothing here watches descriptors with
-    // select(), the one reason to keep it low.
     rlimit files{};
     if (::getrlimit(RLIMIT_NOFILE, &files) != 0) files.rlim_cur = 0;
-    const rlim_t wanted = 4 * rlim_t(mostKept);
-    if (files.rlim_cur < wanted && files.rlim_cur < files.rlim_max) {
-        const rlimit raised{std::min(wanted, files.rlim_max), files.rlim_max};
-        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) files = raised;
-    }
-    capacity_ = std::min<std::size_t>(files.rlim_cur / 4, mostKept);
+    capacity_ = std::min<std::size_t>(files.rlim_cur / kLimitPerKept, mostKept);
     // Reserved now, so that a pass never allocates.
     kept_.reserve(capacity_);
 }

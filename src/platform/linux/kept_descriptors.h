@@ -26,7 +26,12 @@ public:
     // Enough for the largest process tables met; each costs the kernel a
     // file and keeps a /proc entry cached.
     static constexpr std::size_t kMostKept = 8192;
+    // Open files the descriptor limit allows for each one kept: the kept
+    // stay a quarter of it, the rest is the program's.
+    static constexpr std::size_t kLimitPerKept = 4;
 
+    // Room for `mostKept` at most, fewer where the current limit is low
+    // (raiseOpenFileLimit raises it at start-up).
     explicit KeptDescriptors(std::size_t mostKept = kMostKept);
     KeptDescriptors(const KeptDescriptors&) = delete;
     KeptDescriptors& operator=(const KeptDescriptors&) = delete;
