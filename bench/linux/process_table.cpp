@@ -22,6 +22,7 @@
 #include "bench_support.h"
 #include "monitor/monitor.h"
 #include "platform/linux/image_killer.h"
+#include "platform/linux/open_file_limit.h"
 #include "platform/linux/proc_table.h"
 #include "platform/linux/proc_text.h"
 #include "support/path_component.h"
@@ -127,6 +128,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, arguments.data());
     if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 1;
 
+    quorvex::raiseOpenFileLimit();  // as the program does, so that the table keeps what it would there
     const IdleProcesses children(idle);
     for (auto [name, function] : {std::pair{"ours", &ours}, {"floor", &floor},
                                   {"floor_with_command_names", &floorWithCommandNames}, {"libproc2", &libproc2}})

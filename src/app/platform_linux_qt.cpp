@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/linux/image_killer.h"
+#include "platform/linux/open_file_limit.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
 #include "platform/qt/display_choice.h"
@@ -13,6 +14,7 @@ namespace quorvex {
 
 Platform makePlatform(int& argc, char** argv) {
     chooseQtPlatform();
+    raiseOpenFileLimit();  // before the process table sizes what it keeps
     return {
         std::make_unique<QtToolkit>(argc, argv),
         std::make_unique<ProcProcessTable>(),

@@ -3,16 +3,11 @@
 #include <signal.h>
 #include <unistd.h>
 
-// glibc 2.36 declares these without C linkage for C++.
-extern "C" {
-#include <sys/pidfd.h>
-}
-
 #include <algorithm>
 #include <string>
 #include <system_error>
 
-#include "platform/linux/file_descriptor.h"
+#include "platform/linux/pidfd.h"
 #include "platform/linux/proc_table.h"
 #include "support/image_name.h"
 
@@ -29,13 +24,13 @@ int ImageKiller::killByImageName(std::string_view imageName) {
         // signalled, it held the ID during the read, so the name read was its
         // own; if it has exited (and the ID perhaps gone to someone else), the
         // signal fails with ESRCH and reaches no one.
-        const FileDescriptor pidfd(::pidfd_open(process.pid(), 0));
+        const FileDescriptor pidfd = openPidfd(process.pid());
         if (!pidfd) return true;
         bool stillMatches = false;
         table.visitProcess(process.pid(), [&](const ProcProcessRecord& now) {
             stillMatches = equalImageNames(now.name(), imageName);
         });
-        if (stillMatches && ::pidfd_send_signal(pidfd.get(), SIGKILL, nullptr, 0) == 0) ++signalled;
+        if (stillMatches && signalThroughPidfd(pidfd, SIGKILL) == 0) ++signalled;
         return true;
     });
     return signalled;

@@ -1,24 +1,19 @@
 #include "platform/linux/kept_descriptors.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace quorvex {
 
 KeptDescriptors::KeptDescriptors(std::size_t mostKept) {
-    // At most a quarter of the descriptor limit. The soft limit is raised
-    // toward the hard one first: nothing here watches descriptors with
-    // select(), the one reason to keep it low.
     rlimit files{};
     if (::getrlimit(RLIMIT_NOFILE, &files) != 0) files.rlim_cur = 0;
-    const rlim_t wanted = 4 * rlim_t(mostKept);
-    if (files.rlim_cur < wanted && files.rlim_cur < files.rlim_max) {
-        const rlimit raised{std::min(wanted, files.rlim_max), files.rlim_max};
-        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) files = raised;
-    }
-    capacity_ = std::min<std::size_t>(files.rlim_cur / 4, mostKept);
+    capacity_ = std::min<std::size_t>(files.rlim_cur / kLimitPerKept, mostKept);
     // Reserved now, so that a pass never allocates.
     kept_.reserve(capacity_);
 }
@@ -60,6 +55,34 @@ void KeptDescriptors::keep(pid_t pid, FileDescriptor descriptor, Kind kind) {
 
 void KeptDescriptors::forgetUnseen() {
     std::erase_if(kept_, [this](const Kept& kept) { return kept.pass != pass_; });
+}
+
+int KeptDescriptors::readExecutableLink(const ProcessDirectory& directory, LinkTarget& link) {
+    const pid_t pid = directory.pid();
+    if (const Kept* kept = find(pid); kept && kept->kind == Kind::ExecutableLink) {
+        if (link.readAt(kept->descriptor.get(), "") == 0) return 0;
+        // Its process has gone, and the PID may be another's now; or it
+        // has run a program we may not read.
+        forget(pid);
+    } else if (kept || !hasRoom()) {
+        // Its link could not be read last time: one read by path tries again.
+        return directory.readLink("exe", link);
+    }
+    FileDescriptor opened = directory.open("exe", O_PATH | O_NOFOLLOW);
+    if (!opened) return errno;
+    const int error = link.readAt(opened.get(), "");
+    if (error == 0) keep(pid, std::move(opened), Kind::ExecutableLink);
+    return error;
+}
+
+std::optional<std::size_t> KeptDescriptors::readStatFile(pid_t pid, std::span<char> buffer) {
+    const int file = descriptor(pid, Kind::StatFile);
+    if (file < 0) return std::nullopt;
+    const ssize_t got = ::pread(file, buffer.data(), buffer.size(), 0);
+    if (got > 0) return std::size_t(got);
+    // The process it was kept for has gone; its PID may be another's now.
+    forget(pid);
+    return std::nullopt;
 }
 
 }  // namespace quorvex

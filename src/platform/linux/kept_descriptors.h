@@ -4,9 +4,13 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/linux/file_descriptor.h"
+#include "platform/linux/proc_files.h"
+#include "platform/linux/process_directory.h"
 
 namespace quorvex {
 
@@ -26,7 +30,12 @@ public:
     // Enough for the largest process tables met; each costs the kernel a
     // file and keeps a /proc entry cached.
     static constexpr std::size_t kMostKept = 8192;
+    // Open files the descriptor limit allows for each one kept: the kept
+    // stay a quarter of it, the rest is the program's.
+    static constexpr std::size_t kLimitPerKept = 4;
 
+    // Room for `mostKept` at most, fewer where the current limit is low
+    // (raiseOpenFileLimit raises it at start-up).
     explicit KeptDescriptors(std::size_t mostKept = kMostKept);
     KeptDescriptors(const KeptDescriptors&) = delete;
     KeptDescriptors& operator=(const KeptDescriptors&) = delete;
@@ -45,6 +54,14 @@ public:
     void forget(pid_t pid);
     // Forgets the processes that a whole pass did not meet.
     void forgetUnseen();
+
+    // Reads the executable link of the process at `directory` into `link`,
+    // through the link kept for it, opened and kept now where there is none:
+    // 0, or the error.
+    int readExecutableLink(const ProcessDirectory& directory, LinkTarget& link);
+    // Reads the start of the stat file kept for `pid`; nullopt when there is
+    // none, or the process it was kept for has gone.
+    std::optional<std::size_t> readStatFile(pid_t pid, std::span<char> buffer);
 
 private:
     struct Kept {

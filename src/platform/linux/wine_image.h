@@ -1,0 +1,17 @@
+// The Windows program a Wine-hosted process runs, as mapped into its memory.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "platform/linux/process_directory.h"
+#include "platform/processes.h"
+
+namespace quorvex {
+
+// The mapped image `imageName` of the process, by its path and the identity
+// its maps line gives; nullopt when the maps cannot be read or hold no such
+// image (see proctext::wineImage).
+std::optional<ExecutableFile> readWineImage(const ProcessDirectory& process, std::string_view imageName);
+
+}  // namespace quorvex
