@@ -7,9 +7,9 @@
 #include <QtWidgets/QWidget>
 
 #include <chrono>
+#include <thread>
 #include <utility>
 #include <vector>
-#include <thread>
 
 #include "qt_test_env.h"
 #include "toolkit_conformance.h"

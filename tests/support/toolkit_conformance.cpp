@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <iterator>
-#include <span>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <span>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -91,8 +91,9 @@ struct Recorder : WindowEvents {
     // The clicks and keys heard, in order.
     std::vector<std::string> input() const {
         std::vector<std::string> input;
-        std::ranges::copy_if(events, std::back_inserter(input),
-                             [](const std::string& event) { return event.starts_with("click ") || event.starts_with("key "); });
+        std::ranges::copy_if(events, std::back_inserter(input), [](const std::string& event) {
+            return event.starts_with("click ") || event.starts_with("key ");
+        });
         return input;
     }
 };

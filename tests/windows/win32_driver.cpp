@@ -1,7 +1,6 @@
 #include "win32_driver.h"
 
 #include <cstdio>
-#include <tuple>
 #include <utility>
 
 #include "platform/windows/wide_text.h"
@@ -188,12 +187,17 @@ void Win32Driver::moveMouseTo(Window& window, Point client) {
 }
 
 void Win32Driver::pressButtons(int buttons, bool down) {
-    for (const auto& [button, press, release] : {std::tuple{kLeftButton, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP},
-                                                 std::tuple{kRightButton, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP},
-                                                 std::tuple{kMiddleButton, MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP}}) {
-        if (!(buttons & button)) continue;
+    struct Flags {
+        int button;
+        DWORD press, release;
+    };
+    static constexpr Flags kFlags[] = {{kLeftButton, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP},
+                                       {kRightButton, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP},
+                                       {kMiddleButton, MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP}};
+    for (const Flags& flags : kFlags) {
+        if (!(buttons & flags.button)) continue;
         INPUT input{.type = INPUT_MOUSE};
-        input.mi.dwFlags = down ? press : release;
+        input.mi.dwFlags = down ? flags.press : flags.release;
         sendInput(input);
     }
 }
