@@ -100,7 +100,14 @@ enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 //
 // - click: a button or a frame the user clicks while the window is visible
 //   and the control enabled. Labels and pictures raise no clicks; a press on
-//   a control inside a frame is that control's, not the frame's.
+//   a control inside a frame is that control's, not the frame's, and one
+//   beside the frame is the window's.
+// - mouseMove: a move over the window's own surface, with the buttons held
+//   (a MouseButton set). Moves over a control are that control's.
+// - keyPress: a key that types a character, with the code Windows' character
+//   message carries; keys that type none (Shift alone, arrows, function keys)
+//   raise nothing. With key preview the window hears the key before its
+//   focused control does; without, only while no control has the focus.
 // - timer: once per interval while the timer is enabled. A handler that takes
 //   longer than the interval leaves no backlog: the next event comes at once,
 //   the ones after it at the interval again.

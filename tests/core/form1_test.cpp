@@ -217,6 +217,11 @@ TEST_F(AppTest, OnlyTheLeftButtonAloneDrags) {
     toolkit.advance(100);
     processes.processes.clear();
     for (int buttons : {2, 3, 4, 5, 6, 7, 0}) main().moveMouse(buttons);
+    // Nor does the left button held on a control: the control has the moves.
+    for (ControlId id = 0; id < kVisibleControls; ++id) {
+        const Rect box = main().controlRect(id);
+        main().moveMouseAt({box.x + box.width / 2, box.y + box.height / 2}, kLeftButton);
+    }
     EXPECT_EQ(main().dragCount(), 0);
     EXPECT_EQ(toolkit.processPendingCalls(), 0);
 

@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <utility>
 #include <stdexcept>
 
 #include "platform/headless/headless_toolkit.h"
@@ -24,6 +27,21 @@ public:
     }
     void click(Window& window, ControlId control) override {
         static_cast<HeadlessWindow&>(window).click(control);
+    }
+    void clickAt(Window& window, Point at) override { static_cast<HeadlessWindow&>(window).clickAt(at); }
+    void moveMouse(Window& window, Point from, Point to, int buttons) override {
+        auto& headless = static_cast<HeadlessWindow&>(window);
+        headless.moveMouseAt(from, 0);
+        headless.moveMouseAt(to, buttons);
+    }
+    // The keyboard: what each key types, if anything.
+    void pressKey(Window& window, Key key) override {
+        static constexpr std::pair<Key, int> kTyped[] = {
+            {Key::A, 'a'},         {Key::Digit5, '5'},       {Key::Space, ' '}, {Key::Enter, '\r'},
+            {Key::Escape, '\x1b'}, {Key::Backspace, '\b'}, {Key::CtrlC, 3},
+        };
+        const auto typed = std::ranges::find(kTyped, key, &std::pair<Key, int>::first);
+        if (typed != std::end(kTyped)) static_cast<HeadlessWindow&>(window).pressKey(typed->second);
     }
     void requestClose(Window& window) override { static_cast<HeadlessWindow&>(window).requestClose(); }
     Rect clientRect(Window& window) override {

@@ -85,12 +85,6 @@ TEST_F(QtForm1Test, LeftDragOnTheFreeSurfaceMovesTheWindowWithTheMouse) {
     EXPECT_EQ(drag(surface(), {590, 260}, {-50, 12}, {Qt::LeftButton}), QPoint(-50, 12));
 }
 
-TEST_F(QtForm1Test, OtherButtonsDoNotDrag) {
-    EXPECT_EQ(drag(surface(), {10, 10}, {37, 23}, {Qt::RightButton}), QPoint(0, 0));
-    EXPECT_EQ(drag(surface(), {10, 10}, {37, 23}, {Qt::MiddleButton}), QPoint(0, 0));
-    EXPECT_EQ(drag(surface(), {10, 10}, {37, 23}, {Qt::LeftButton, Qt::RightButton}), QPoint(0, 0));
-}
-
 TEST_F(QtForm1Test, DragStartingOnAControlDoesNotMoveTheWindow) {
     for (ControlId id : {Label1, Label2, Image1, Command1, Command2}) {
         QWidget* widget = control(id);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <span>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -26,6 +28,11 @@ constexpr std::array<ControlDesc, 7> kControls{{
 }};
 constexpr WindowDesc kWindow{.name = "Probe", .title = "Probe", .clientWidth = 6300,
                              .clientHeight = 2250, .controls = kControls};
+constexpr WindowDesc kPreviewWindow = [] {
+    WindowDesc desc = kWindow;
+    desc.keyPreview = true;
+    return desc;
+}();
 constexpr ControlId Caption = controlIndex(kControls, "Caption");
 constexpr ControlId Go = controlIndex(kControls, "Go");
 constexpr ControlId Logo = controlIndex(kControls, "Logo");
@@ -33,6 +40,11 @@ constexpr ControlId Box = controlIndex(kControls, "Box");
 constexpr ControlId Inner = controlIndex(kControls, "Inner");
 constexpr ControlId Tick = controlIndex(kControls, "Tick");
 constexpr ControlId Idle = controlIndex(kControls, "Idle");
+
+// Points of the client area, in pixels: the window's own surface below the
+// button, and the window's margin right of the frame.
+constexpr Point kSurface{10, 120};
+constexpr Point kMargin{410, 70};
 
 // Long enough for any event the suite waits for, on a busy machine.
 constexpr int kBound = 10'000;
@@ -45,11 +57,19 @@ struct Recorder : WindowEvents {
     int slowTicks = 0;                               // this many first ticks take 350 ms each
     bool throwOnTick = false;
     Window* unloadOnTick = nullptr;
+    Window* unloadOnInput = nullptr;  // by a click or a key, as the splash does
     Window* stopIdleOnTick = nullptr;
     int idleWhenStopped = -1;
+    std::vector<int> moves;  // the held buttons of each mouse move
 
     void load() override { events.push_back("load"); }
-    void click(ControlId id) override { events.push_back("click " + std::to_string(id)); }
+    void click(ControlId id) override { heard("click " + std::to_string(id)); }
+    void keyPress(int charCode) override { heard("key " + std::to_string(charCode)); }
+    void mouseMove(int buttons) override { moves.push_back(buttons); }
+    void heard(std::string input) {
+        events.push_back(std::move(input));
+        if (unloadOnInput) unloadOnInput->unload();
+    }
     void timer(ControlId id) override {
         if (id == Idle) return events.push_back("idle");
         events.push_back("tick");
@@ -68,13 +88,21 @@ struct Recorder : WindowEvents {
     }
     int count(const std::string& what) const { return int(std::count(events.begin(), events.end(), what)); }
     int clicks(ControlId id) const { return count("click " + std::to_string(id)); }
+    // The clicks and keys heard, in order.
+    std::vector<std::string> input() const {
+        std::vector<std::string> input;
+        std::ranges::copy_if(events, std::back_inserter(input), [](const std::string& event) {
+            return event.starts_with("click ") || event.starts_with("key ");
+        });
+        return input;
+    }
 };
+
+Point centreOf(const Rect& rect) { return {rect.x + rect.width / 2, rect.y + rect.height / 2}; }
 
 TEST_P(ToolkitConformance, WindowHasTheDescribedSizesInPixels) {
     Recorder recorder;
-    auto window = driver->toolkit().create(kWindow, recorder);
-    window->show();
-    driver->wait(50);
+    auto window = open(kWindow, recorder);
     const Rect client = driver->clientRect(*window);
     EXPECT_EQ(client.width, 420);
     EXPECT_EQ(client.height, 150);
@@ -106,9 +134,7 @@ TEST_P(ToolkitConformance, CaptionsReadBackTheExactBytesGiven) {
 
 TEST_P(ToolkitConformance, HideKeepsStateAndTimers) {
     Recorder recorder;
-    auto window = driver->toolkit().create(kWindow, recorder);
-    window->show();
-    driver->wait(50);
+    auto window = open(kWindow, recorder);
     window->setCaption(Caption, "新的文字 with Latin");
     window->setEnabled(Go, false);
     const Rect before = driver->clientRect(*window);
@@ -186,9 +212,7 @@ TEST_P(ToolkitConformance, UnloadStopsTimersAndEventsAndEmptiesWhatItReads) {
 
 TEST_P(ToolkitConformance, OnlyEnabledButtonsAndFramesRaiseClicks) {
     Recorder recorder;
-    auto window = driver->toolkit().create(kWindow, recorder);
-    window->show();
-    driver->wait(50);
+    auto window = open(kWindow, recorder);
     driver->click(*window, Go);
     driver->click(*window, Box);
     ASSERT_TRUE(driver->waitUntil([&] { return recorder.clicks(Box) == 1; }, kBound));
@@ -199,6 +223,7 @@ TEST_P(ToolkitConformance, OnlyEnabledButtonsAndFramesRaiseClicks) {
     driver->click(*window, Caption);
     driver->click(*window, Logo);
     driver->click(*window, Inner);
+    driver->clickAt(*window, kMargin);  // the window's, beside the frame
     // Input arrives in order: once the frame has its click, the others were handled.
     driver->click(*window, Box);
     ASSERT_TRUE(driver->waitUntil([&] { return recorder.clicks(Box) == 2; }, kBound));
@@ -209,14 +234,82 @@ TEST_P(ToolkitConformance, OnlyEnabledButtonsAndFramesRaiseClicks) {
 
     window->setEnabled(Go, true);
     driver->click(*window, Go);
-    EXPECT_TRUE(driver->waitUntil([&] { return recorder.clicks(Go) == 2; }, kBound));
+    ASSERT_TRUE(driver->waitUntil([&] { return recorder.clicks(Go) == 2; }, kBound));
+    const std::string go = "click " + std::to_string(Go), box = "click " + std::to_string(Box);
+    EXPECT_EQ(recorder.input(), (std::vector<std::string>{go, box, box, go}));
+
+    // A frame's click may unload its window, as the splash's does.
+    recorder.unloadOnInput = window.get();
+    driver->click(*window, Box);
+    EXPECT_TRUE(driver->waitUntil([&] { return !window->isLoaded(); }, kBound));
+}
+
+TEST_P(ToolkitConformance, KeyPreviewWindowHearsCharacterKeysBeforeItsFocusedButton) {
+    Recorder recorder;
+    auto window = open(kPreviewWindow, recorder);
+    for (const Key key : {Key::A, Key::Shift, Key::Digit5, Key::Left, Key::Enter, Key::F5, Key::Escape,
+                          Key::Delete, Key::Backspace, Key::CtrlC, Key::Space})
+        driver->pressKey(*window, key);
+    // Space comes last: the focused button takes it as its click, once the
+    // window has heard it. The codes are those of the character message.
+    ASSERT_TRUE(driver->waitUntil([&] { return recorder.clicks(Go) == 1; }, kBound));
+    EXPECT_EQ(recorder.input(), (std::vector<std::string>{"key 97", "key 53", "key 13", "key 27", "key 8", "key 3",
+                                                          "key 32", "click " + std::to_string(Go)}));
+
+    // A key's handler may unload its window, as the splash's does.
+    recorder.unloadOnInput = window.get();
+    driver->pressKey(*window, Key::A);
+    EXPECT_TRUE(driver->waitUntil([&] { return !window->isLoaded(); }, kBound));
+}
+
+TEST_P(ToolkitConformance, WithoutKeyPreviewKeysTypedOnTheFocusedButtonAreNotTheWindows) {
+    Recorder recorder;
+    auto window = open(kWindow, recorder);
+    driver->pressKey(*window, Key::A);
+    driver->pressKey(*window, Key::Space);  // the button's click shows the letter was handled
+    ASSERT_TRUE(driver->waitUntil([&] { return recorder.clicks(Go) == 1; }, kBound));
+    EXPECT_EQ(recorder.input(), (std::vector<std::string>{"click " + std::to_string(Go)}));
+}
+
+TEST_P(ToolkitConformance, MouseMovesOnTheSurfaceCarryTheHeldButtons) {
+    Recorder recorder;
+    auto window = open(kWindow, recorder);
+    const Point to{kSurface.x + 4, kSurface.y + 3};
+    const int buttonSets[] = {0, kLeftButton, kRightButton, kMiddleButton, kLeftButton | kRightButton,
+                              kLeftButton | kMiddleButton, kRightButton | kMiddleButton,
+                              kLeftButton | kRightButton | kMiddleButton};
+    for (const int buttons : buttonSets) {
+        const std::size_t before = recorder.moves.size();
+        driver->moveMouse(*window, kSurface, to, buttons);
+        const auto since = [&] { return std::span(recorder.moves).subspan(before); };
+        EXPECT_TRUE(driver->waitUntil([&] { return std::ranges::count(since(), buttons) > 0; }, kBound))
+            << "no move with buttons " << buttons;
+        for (const int held : since()) EXPECT_EQ(held & ~buttons, 0) << "a move claimed buttons " << held;
+    }
+}
+
+TEST_P(ToolkitConformance, MovesOverControlsAreNotTheWindows) {
+    Recorder recorder;
+    auto window = open(kWindow, recorder);
+    // Once the button's click has come, the mouse is on a control and every
+    // move before it was handled.
+    driver->click(*window, Go);
+    ASSERT_TRUE(driver->waitUntil([&] { return recorder.clicks(Go) == 1; }, kBound));
+    const std::size_t before = recorder.moves.size();
+    for (const ControlId control : {Caption, Go, Logo, Inner, Box}) {
+        const Rect box = driver->controlRect(*window, control);
+        const Point corner{box.x + 3, box.y + 3};
+        driver->moveMouse(*window, corner, centreOf(box), 0);
+        driver->moveMouse(*window, corner, centreOf(box), kLeftButton);
+    }
+    driver->click(*window, Box);
+    ASSERT_TRUE(driver->waitUntil([&] { return recorder.clicks(Box) >= 1; }, kBound));
+    EXPECT_EQ(recorder.moves.size(), before);
 }
 
 TEST_P(ToolkitConformance, UsersCloseRequestOnlyHides) {
     Recorder recorder;
-    auto window = driver->toolkit().create(kWindow, recorder);
-    window->show();
-    driver->wait(50);
+    auto window = open(kWindow, recorder);
     driver->requestClose(*window);
     ASSERT_TRUE(driver->waitUntil([&] { return !window->isVisible(); }, kBound));
     EXPECT_TRUE(window->isLoaded());

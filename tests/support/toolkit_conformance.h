@@ -15,6 +15,10 @@
 
 namespace quorvex::test {
 
+// Keys a user presses, each pressed and released on a real keyboard: the
+// first seven type a character, the others none.
+enum class Key { A, Digit5, Space, Enter, Escape, Backspace, CtrlC, Shift, Left, Delete, F5 };
+
 // What the suite needs beyond the toolkit interface: letting time pass and
 // acting and looking as a user would.
 class ToolkitDriver {
@@ -33,8 +37,17 @@ public:
     // Runs the toolkit's message loop with `startup` as start-up window until
     // `done` holds, for at most `boundMs` milliseconds.
     virtual void runUntil(Window& startup, const std::function<bool()>& done, int boundMs) = 0;
-    // A user's click on a control (ignored by the platform where it cannot happen).
+    // A user's click on a control's centre (ignored by the platform where it cannot happen).
     virtual void click(Window& window, ControlId control) = 0;
+    // A click on a point of the client area, in pixels: on whatever lies there.
+    virtual void clickAt(Window& window, Point at) = 0;
+    // Presses the buttons of `buttons` (a MouseButton set, perhaps empty) at
+    // `from`, moves the mouse to `to` and releases them there; both points in
+    // pixels of the client area, over the same control or the window's surface.
+    virtual void moveMouse(Window& window, Point from, Point to, int buttons) = 0;
+    // A key press and its release on `window`, made active first: the keyboard
+    // gives them to its focused control, if it has one.
+    virtual void pressKey(Window& window, Key key) = 0;
     // The user's close request: Alt+F4, or the window manager's close button.
     virtual void requestClose(Window& window) = 0;
     // Client area on screen, in pixels.
@@ -48,6 +61,13 @@ using DriverFactory = std::unique_ptr<ToolkitDriver> (*)();
 class ToolkitConformance : public testing::TestWithParam<DriverFactory> {
 protected:
     void SetUp() override { driver = GetParam()(); }
+    // A window created and shown, once the platform has had a moment to map it.
+    std::unique_ptr<Window> open(const WindowDesc& desc, WindowEvents& events) {
+        auto window = driver->toolkit().create(desc, events);
+        window->show();
+        driver->wait(50);
+        return window;
+    }
     std::unique_ptr<ToolkitDriver> driver;
 };
 

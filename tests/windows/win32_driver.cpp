@@ -1,6 +1,7 @@
 #include "win32_driver.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/windows/wide_text.h"
 
@@ -9,6 +10,31 @@ namespace quorvex::test {
 namespace {
 
 void sendInput(INPUT input) { SendInput(1, &input, sizeof(INPUT)); }
+
+void sendKey(WORD virtualKey, DWORD flags) {
+    INPUT input{.type = INPUT_KEYBOARD};
+    input.ki = {.wVk = virtualKey, .dwFlags = flags};
+    sendInput(input);
+}
+
+// The key that makes each Key, with its flags: the arrows and Delete are keys
+// of their own, not the keypad's. Ctrl+C is C with Ctrl held.
+std::pair<WORD, DWORD> virtualKeyOf(Key key) {
+    switch (key) {
+    case Key::A: return {'A', 0};
+    case Key::Digit5: return {'5', 0};
+    case Key::Space: return {VK_SPACE, 0};
+    case Key::Enter: return {VK_RETURN, 0};
+    case Key::Escape: return {VK_ESCAPE, 0};
+    case Key::Backspace: return {VK_BACK, 0};
+    case Key::CtrlC: return {'C', 0};
+    case Key::Shift: return {VK_SHIFT, 0};
+    case Key::Left: return {VK_LEFT, KEYEVENTF_EXTENDEDKEY};
+    case Key::Delete: return {VK_DELETE, KEYEVENTF_EXTENDEDKEY};
+    case Key::F5: return {VK_F5, 0};
+    }
+    return {0, 0};
+}
 
 // The texts of the message box's static controls, in order.
 std::string messageBoxText(HWND box) {
@@ -115,9 +141,22 @@ void typeAltF4() {
 
 void Win32Driver::click(Window& window, ControlId control) {
     if (!window.isVisible()) return;
-    moveMouseTo(window, control);
-    pressLeftButton(true);
-    pressLeftButton(false);
+    const Rect box = controlRect(window, control);
+    clickAt(window, {box.x + box.width / 2, box.y + box.height / 2});
+}
+
+void Win32Driver::clickAt(Window& window, Point at) {
+    if (!window.isVisible()) return;
+    moveMouseTo(window, at);
+    pressButtons(kLeftButton, true);
+    pressButtons(kLeftButton, false);
+}
+
+void Win32Driver::moveMouse(Window& window, Point from, Point to, int buttons) {
+    moveMouseTo(window, from);
+    pressButtons(buttons, true);
+    moveMouseTo(window, to);
+    pressButtons(buttons, false);
 }
 
 Rect Win32Driver::clientRect(Window& window) {
@@ -137,32 +176,43 @@ Rect Win32Driver::controlRect(Window& window, ControlId control) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-void Win32Driver::moveMouseTo(Window& window, ControlId control) {
-    const Rect box = controlRect(window, control);
-    moveMouseTo(window, POINT{box.x + box.width / 2, box.y + box.height / 2});
-}
-
-void Win32Driver::moveMouseTo(Window& window, POINT client) {
-    ClientToScreen(static_cast<Win32Window&>(window).hwnd(), &client);
+void Win32Driver::moveMouseTo(Window& window, Point client) {
+    POINT screen{client.x, client.y};
+    ClientToScreen(static_cast<Win32Window&>(window).hwnd(), &screen);
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     INPUT input{.type = INPUT_MOUSE};
-    input.mi = {.dx = LONG((client.x * 65536 + width / 2) / width), .dy = LONG((client.y * 65536 + height / 2) / height),
+    input.mi = {.dx = LONG((screen.x * 65536 + width / 2) / width), .dy = LONG((screen.y * 65536 + height / 2) / height),
                 .dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE};
     sendInput(input);
 }
 
-void Win32Driver::pressLeftButton(bool down) {
-    INPUT input{.type = INPUT_MOUSE};
-    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-    sendInput(input);
+void Win32Driver::pressButtons(int buttons, bool down) {
+    struct Flags {
+        int button;
+        DWORD press, release;
+    };
+    static constexpr Flags kFlags[] = {{kLeftButton, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP},
+                                       {kRightButton, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP},
+                                       {kMiddleButton, MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP}};
+    for (const Flags& flags : kFlags) {
+        if (!(buttons & flags.button)) continue;
+        INPUT input{.type = INPUT_MOUSE};
+        input.mi.dwFlags = down ? flags.press : flags.release;
+        sendInput(input);
+    }
 }
 
-void Win32Driver::pressKey(WORD virtualKey) {
-    INPUT input{.type = INPUT_KEYBOARD};
-    input.ki.wVk = virtualKey;
-    sendInput(input);
-    input.ki.dwFlags = KEYEVENTF_KEYUP;
-    sendInput(input);
+void Win32Driver::pressKey(WORD virtualKey, DWORD flags) {
+    sendKey(virtualKey, flags);
+    sendKey(virtualKey, flags | KEYEVENTF_KEYUP);
+}
+
+void Win32Driver::pressKey(Window& window, Key key) {
+    if (GetForegroundWindow() != static_cast<Win32Window&>(window).hwnd()) activate(window);
+    const auto [virtualKey, flags] = virtualKeyOf(key);
+    if (key == Key::CtrlC) sendKey(VK_CONTROL, 0);
+    pressKey(virtualKey, flags);
+    if (key == Key::CtrlC) sendKey(VK_CONTROL, KEYEVENTF_KEYUP);
 }
 
 void Win32Driver::activate(Window& window) {

@@ -24,21 +24,25 @@ public:
     std::int64_t clockMs() override { return std::int64_t(GetTickCount64()); }
     void runUntil(Window& startup, const std::function<bool()>& done, int boundMs) override;
     void click(Window& window, ControlId control) override;
+    void clickAt(Window& window, Point at) override;
+    void moveMouse(Window& window, Point from, Point to, int buttons) override;
+    void pressKey(Window& window, Key key) override;
     // Alt+F4 on the window, as the keyboard sends it.
     void requestClose(Window& window) override;
     Rect clientRect(Window& window) override;
     Rect controlRect(Window& window, ControlId control) override;
 
-    // Puts the mouse on a control's centre, or on a point of the client area.
-    void moveMouseTo(Window& window, ControlId control);
-    void moveMouseTo(Window& window, POINT client);
-    void pressLeftButton(bool down);
-    // A key press with its release, as the keyboard sends it.
-    void pressKey(WORD virtualKey);
+    // A key press with its release, as the keyboard sends it, to whatever has the focus.
+    void pressKey(WORD virtualKey, DWORD flags = 0);
     // Brings the window to the front so that it gets the keyboard.
     void activate(Window& window);
 
 private:
+    // Puts the mouse on a point of the client area.
+    void moveMouseTo(Window& window, Point client);
+    // Presses or releases each button of a MouseButton set.
+    void pressButtons(int buttons, bool down);
+
     Win32Toolkit toolkit_;
     // The error report's message box would wait for a user: this closes it,
     // after writing its text to standard error as "message box: <text>".

@@ -58,11 +58,44 @@ void HeadlessWindow::click(ControlId id) {
 }
 
 void HeadlessWindow::pressKey(int charCode) {
-    if (isVisible()) toolkit_.dispatch([&] { events_.keyPress(charCode); });
+    if (!isVisible()) return;
+    const std::optional<ControlId> focus = focusedControl();
+    if (desc_.keyPreview || !focus) toolkit_.dispatch([&] { events_.keyPress(charCode); });
+    if (focus && charCode == ' ') click(*focus);
 }
 
 void HeadlessWindow::moveMouse(int buttons) {
     if (isVisible()) toolkit_.dispatch([&] { events_.mouseMove(buttons); });
+}
+
+void HeadlessWindow::clickAt(Point at) {
+    if (const std::optional<ControlId> control = controlAt(at)) click(*control);
+}
+
+void HeadlessWindow::moveMouseAt(Point at, int buttons) {
+    if (!controlAt(at)) moveMouse(buttons);
+}
+
+std::optional<ControlId> HeadlessWindow::controlAt(Point at) const {
+    std::optional<ControlId> found;
+    for (ControlId id = 0; id < desc_.controls.size(); ++id) {
+        const Rect box = controlRect(id);
+        const bool inside = at.x >= box.x && at.x < box.x + box.width && at.y >= box.y && at.y < box.y + box.height;
+        if (inside && desc_.controls[id].kind != ControlKind::Timer &&
+            (!found || desc_.controls[*found].kind == ControlKind::Frame))
+            found = id;
+    }
+    return found;
+}
+
+std::optional<ControlId> HeadlessWindow::focusedControl() const {
+    std::optional<ControlId> focus;
+    for (ControlId id = 0; id < desc_.controls.size(); ++id) {
+        const ControlDesc& control = desc_.controls[id];
+        const bool tabStop = control.kind == ControlKind::Button && control.tabIndex >= 0 && controls_[id].enabled;
+        if (tabStop && (!focus || control.tabIndex < desc_.controls[*focus].tabIndex)) focus = id;
+    }
+    return focus;
 }
 
 Rect HeadlessWindow::clientRect() const {

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,16 @@ public:
     // What a user does. Each is dropped, as on screen, where it could not happen:
     // on a hidden or unloaded window, or a disabled button.
     void click(ControlId id);
+    // A key that types `charCode`. The focused control has it (a button takes
+    // Space as a click), and the window hears it first with key preview on, or
+    // when no control has the focus.
     void pressKey(int charCode);
+    // A move over the window's own surface.
     void moveMouse(int buttons);
+    // A click or move at a point of the client area (pixels) goes to what lies
+    // there; the window hears moves only over its own surface.
+    void clickAt(Point at);
+    void moveMouseAt(Point at, int buttons);
     // The user's close request (Alt+F4, the window manager's close button).
     void requestClose() { hide(); }
     // The user's drag: where the window lands when the next drag ends.
@@ -50,6 +59,11 @@ public:
     Point position() const { return position_; }
     Rect clientRect() const;
     Rect controlRect(ControlId id) const;  // relative to the client area
+    // The control at a point of the client area, one in a frame before the
+    // frame; none on the window's own surface.
+    std::optional<ControlId> controlAt(Point at) const;
+    // The control with the keyboard: the first enabled button in tab order.
+    std::optional<ControlId> focusedControl() const;
     int dragCount() const { return dragCount_; }
     int timerFireCount(ControlId id) const { return controls_.at(id).fired; }
     // Virtual times of a timer's most recent events (up to kFireTimesKept), for rhythm checks.

@@ -3,7 +3,6 @@
 #include <QtGui/QCloseEvent>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
-#include <QtGui/QWindow>
 
 #include "platform/qt/key_codes.h"
 #include "platform/qt/qt_window.h"
@@ -25,44 +24,17 @@ FormWidget::FormWidget(QtWindow& owner, Qt::WindowFlags flags) : QWidget(nullptr
     setMouseTracking(true);  // moves without a button held are events too
 }
 
-void FormWidget::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
-    leftPressedHere_ = true;
-    pressOffset_ = event->globalPosition().toPoint() - pos();
-}
+void FormWidget::mousePressEvent(QMouseEvent* event) { drag_.pressed(*event, *this); }
 
 void FormWidget::mouseMoveEvent(QMouseEvent* event) {
-    lastGlobal_ = event->globalPosition().toPoint();
+    drag_.moved(*event);
     if (owner_)
         owner_->raise([buttons = buttonSet(event->buttons())](WindowEvents& events) {
             events.mouseMove(buttons);
         });
 }
 
-void FormWidget::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
-    leftPressedHere_ = false;
-    manualDrag_ = false;
-}
-
-void FormWidget::dragByTitleBar() {
-    if (manualDrag_) {
-        move(lastGlobal_ - pressOffset_);
-        return;
-    }
-    // Only a press on the surface itself starts a drag.
-    if (!leftPressedHere_) return;
-    // The window manager moves the window and keeps the mouse until the release,
-    // which this widget may never see: a new drag needs a new press.
-    if (windowHandle() && windowHandle()->startSystemMove()) {
-        leftPressedHere_ = false;
-        return;
-    }
-    // No window manager to ask (bare X server, offscreen): follow the mouse
-    // ourselves on each move until the button is released.
-    manualDrag_ = true;
-    move(lastGlobal_ - pressOffset_);
-}
+void FormWidget::mouseReleaseEvent(QMouseEvent* event) { drag_.released(*event); }
 
 void FormWidget::keyPressEvent(QKeyEvent* event) {
     // A key a control left unhandled comes up here; the window hears only its own

@@ -1,22 +1,22 @@
 // The surface of a Qt window: mouse moves, character keys, the close
-// request and the manual drag.
+// request and the drag.
 #pragma once
 
-#include <QtCore/QPoint>
 #include <QtWidgets/QWidget>
+
+#include "platform/qt/surface_drag.h"
 
 namespace quorvex {
 
 class QtWindow;
 
-// The window's own surface: mouse moves, character keys and the manual drag.
 class FormWidget final : public QWidget {
 public:
     FormWidget(QtWindow& owner, Qt::WindowFlags flags);
 
     // The window no longer hears events; called before the widget goes away.
     void detach() { owner_ = nullptr; }
-    void dragByTitleBar();
+    void dragByTitleBar() { drag_.dragByTitleBar(*this); }
 
 protected:
     void mousePressEvent(QMouseEvent*) override;
@@ -31,10 +31,7 @@ private:
     void raiseKeyPress(const QKeyEvent&);
 
     QtWindow* owner_;
-    bool leftPressedHere_ = false;
-    bool manualDrag_ = false;
-    QPoint pressOffset_;   // from the window's corner to the mouse, at the press
-    QPoint lastGlobal_;    // the mouse, at the last move over the surface
+    SurfaceDrag drag_;
 };
 
 }  // namespace quorvex

@@ -118,14 +118,4 @@ QWidget* QtWindow::createWidget(ControlId id, QWidget* parent, QRect& geometry) 
     throw std::logic_error("a timer has no widget");
 }
 
-// A self-sizing label takes its text's size, keeping its top edge and its left
-// edge, or its right edge when right-aligned.
-void QtWindow::fitLabel(ControlId id) {
-    QWidget* label = controls_[id];
-    const QRect before = label->geometry();
-    QRect after(before.topLeft(), label->sizeHint());
-    if (desc_.controls[id].align == Align::Right) after.moveRight(before.right());
-    label->setGeometry(after);
-}
-
 }  // namespace quorvex

@@ -39,14 +39,18 @@ public:
     QWidget* control(ControlId id) const { return isLoaded() ? controls_.at(id) : nullptr; }
 
 private:
-    const ControlDesc& controlDesc(ControlId id) const;  // throws for an unknown id
+    // qt_window.cpp and qt_controls.cpp: creation.
     void createControls();
     void createControl(ControlId id);
     QWidget* createWidget(ControlId id, QWidget* parent, QRect& geometry);
+    QWidget* parentFor(const ControlDesc&) const;
+    // qt_layout.cpp
     void setTabOrder();
     void centre();
-    QWidget* parentFor(const ControlDesc&) const;
     void fitLabel(ControlId id);
+    // qt_control_state.cpp
+    const ControlDesc& controlDesc(ControlId id) const;  // throws for an unknown id
+    // qt_visibility.cpp
     void applyWindowManagerHints();
     void tearDown(bool deleteLater);
 

@@ -1,6 +1,8 @@
 // The window toolkit on plain Win32: its windows (win32_window.h), the message
 // loop, posted tasks, and the program's pictures and icon taken from its own
-// resources (asset names are resource names).
+// resources (asset names are resource names). Each concern has a file of its
+// own: window classes, message loop, keyboard, posted tasks, pictures and the
+// error report.
 #pragma once
 
 #include <windows.h>
@@ -36,9 +38,15 @@ public:
 
 private:
     friend class Win32Window;
+    static constexpr wchar_t kTasksClass[] = L"QuorvexTasks";
+
+    void registerWindowClasses();
     void handleMessage(MSG& msg);
+    bool previewCharacter(const MSG& msg);
     bool moveFocusOnTab(const MSG& msg);
+    static std::wstring programName();
     void showReport(const std::string& message) const;
+    void createTasksWindow();
     static LRESULT CALLBACK tasksProc(HWND, UINT, WPARAM, LPARAM);
     void runPostedTasks();
 

@@ -133,24 +133,6 @@ void Win32Window::fitToText(ControlId id) {
     MoveWindow(control, left, rect.top, extent.right, extent.bottom, TRUE);
 }
 
-void Win32Window::drawPicture(const DRAWITEMSTRUCT& item) {
-    const Picture& picture = toolkit_.picture(desc_.controls[item.CtlID - kFirstControlId].picture);
-    const bool stretch = desc_.controls[item.CtlID - kFirstControlId].stretch;
-    const RECT& box = item.rcItem;
-    // Natural size is the picture's size at 96 dpi, scaled like everything else.
-    const int width = stretch ? box.right - box.left : MulDiv(picture.size.cx, int(dpi_), USER_DEFAULT_SCREEN_DPI);
-    const int height = stretch ? box.bottom - box.top : MulDiv(picture.size.cy, int(dpi_), USER_DEFAULT_SCREEN_DPI);
-
-    const HDC source = CreateCompatibleDC(item.hDC);
-    const HGDIOBJ previous = SelectObject(source, picture.bitmap.get());
-    SetStretchBltMode(item.hDC, HALFTONE);
-    SetBrushOrgEx(item.hDC, 0, 0, nullptr);
-    StretchBlt(item.hDC, box.left, box.top, width, height, source, 0, 0, picture.size.cx, picture.size.cy,
-               SRCCOPY);
-    SelectObject(source, previous);
-    DeleteDC(source);
-}
-
 void Win32Window::show() {
     if (hwnd_) ShowWindow(hwnd_, SW_SHOW);
 }

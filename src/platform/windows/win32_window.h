@@ -30,6 +30,8 @@ public:
     void setEnabled(ControlId id, bool enabled) override;
     void dragByTitleBar() override;
 
+    // The toolkit's window behind a handle; null for a window of another class.
+    static Win32Window* fromHandle(HWND hwnd);
     HWND hwnd() const { return hwnd_; }
     // The control's own window; null for timers and once unloaded.
     HWND controlWindow(ControlId id) const;
