@@ -46,11 +46,14 @@ appstreamcli validate --no-net /usr/share/metainfo/invalid.quorvex.Quorvex.metai
   fail "the AppStream metainfo does not validate"
 file -b /usr/bin/quorvex | grep -q ', stripped' || fail "the packaged program is not stripped"
 
-# The installed program starts and stays up (it never ends by itself).
-QT_QPA_PLATFORM=offscreen /usr/bin/quorvex & pid=$!
+# The installed program starts and stays up (it never ends by itself); a
+# runtime folder of its own keeps any other guard's session claim apart.
+runtime=$(mktemp -d)
+XDG_RUNTIME_DIR=$runtime QT_QPA_PLATFORM=offscreen /usr/bin/quorvex & pid=$!
 sleep 2
 kill -0 "$pid" 2>/dev/null || fail "installed program did not stay running"
 kill "$pid"; wait "$pid" 2>/dev/null || true
+rm -rf "$runtime"
 
 # Removed: the autostart entry stays as configuration, and names in TryExec a
 # program no longer on the PATH, so desktops skip it.

@@ -1,5 +1,6 @@
 // Quorvex starts here: Form1 is the start-up window, and the program runs
-// until its process is ended from outside.
+// until its process is ended from outside. A desktop session has one guard:
+// a second one started there ends at once, before any window.
 #include <exception>
 
 #include "app/platform.h"
@@ -7,6 +8,8 @@
 #include "ui/form1.h"
 
 int main(int argc, char** argv) {
+    const auto claim = quorvex::claimSession();
+    if (!claim) return 0;
     // Outlives the failure's report, which may need the toolkit to show it.
     quorvex::Platform platform;
     try {

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/killer.h"
 #include "platform/processes.h"
+#include "platform/session.h"
 #include "platform/toolkit.h"
 
 namespace quorvex {
@@ -18,6 +19,10 @@ struct Platform {
     std::unique_ptr<Killer> killer;
     std::unique_ptr<FileSystem> files;
 };
+
+// This desktop session's claim to its one guard, held for the program's
+// life; nullptr when another guard holds it. Never throws.
+std::unique_ptr<SessionClaim> claimSession() noexcept;
 
 Platform makePlatform(int& argc, char** argv);
 

@@ -7,10 +7,19 @@
 #include "platform/linux/open_file_limit.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
+#include "platform/linux/session_lock.h"
 #include "platform/qt/display_choice.h"
 #include "platform/qt/qt_toolkit.h"
 
 namespace quorvex {
+
+std::unique_ptr<SessionClaim> claimSession() noexcept {
+    try {
+        return claimThisSession();
+    } catch (...) {
+        return std::make_unique<SessionClaim>();  // no lock to be had: guard all the same
+    }
+}
 
 Platform makePlatform(int& argc, char** argv) {
     chooseQtPlatform();

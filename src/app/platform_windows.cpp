@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "platform/windows/session_mutex.h"
 #include "platform/windows/system_process_table.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/win32_files.h"
@@ -12,6 +13,14 @@
 #include "platform/windows/win32_toolkit.h"
 
 namespace quorvex {
+
+std::unique_ptr<SessionClaim> claimSession() noexcept {
+    try {
+        return claimSessionMutex(kGuardMutexName);
+    } catch (...) {
+        return std::make_unique<SessionClaim>();  // no mutex to be had: guard all the same
+    }
+}
 
 Platform makePlatform(int& /*argc*/, char** /*argv*/) {
     return {

@@ -1,6 +1,8 @@
 // The real program on an X server of the test's own, with a window manager:
 // its windows as the server sees them, driven with xdotool, against real
 // processes and files.
+#include <sys/wait.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -35,6 +37,15 @@ TEST_F(QuorvexOnX, StartsWithTheSplashAloneThenShowsNothingAndKeepsRunning) {
     EXPECT_FALSE(mainWindow()) << "Form1 must stay hidden at start-up";
     EXPECT_TRUE(shown.hasState("_NET_WM_STATE_SKIP_TASKBAR"));
     screenshot(shown, "splash.png");
+
+    // Started again in the same session (from the menu, beside the copy its
+    // autostart entry started), it ends at once, quietly and without a window.
+    const fs::path secondLog = work.path() / "second.log";
+    Child second(QUORVEX_PROGRAM, {}, {.environment = desktop->environment(), .directory = work.path(), .log = secondLog});
+    const auto ended = second.waitForExit(kStartBound);
+    ASSERT_TRUE(ended && WIFEXITED(*ended)) << "the second copy kept running";
+    EXPECT_EQ(WEXITSTATUS(*ended), 0);
+    EXPECT_EQ(fs::file_size(secondLog), 0u) << "the second copy said something";
 
     waitForTheSplashToGo();
     // Seen late and gone early, it was still up well past two seconds.

@@ -1,5 +1,6 @@
-// The program as a user meets it: a close typed on the alert only hides it and
-// the guard goes on; an end request from another program ends it.
+// The program as a user meets it: a second start in the session ends at once;
+// a close typed on the alert only hides it and the guard goes on; an end
+// request from another program ends it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -66,6 +67,11 @@ public:
     }
     DWORD id() const { return process_.dwProcessId; }
     bool endsWithin(DWORD ms) const { return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0; }
+    DWORD exitCode() const {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return code;
+    }
 
 private:
     PROCESS_INFORMATION process_{};
@@ -87,6 +93,13 @@ TEST(Win32Program, AltF4HidesTheAlertTheGuardGoesOnAndWmCloseEndsIt) {
     Program program;
     HWND main = nullptr;
     ASSERT_TRUE(eventually([&] { return (main = windowOf(program.id(), L"Quorvex", false)) != nullptr; }));
+    {
+        // Started again in the same session, it ends at once, without a window.
+        Program second;
+        ASSERT_TRUE(second.endsWithin(kBoundMs)) << "a second guard runs in the session";
+        EXPECT_EQ(second.exitCode(), 0u);
+        EXPECT_FALSE(windowOf(second.id(), L"Quorvex", false));
+    }
     // The splash (no title) comes, and goes after its three seconds.
     ASSERT_TRUE(eventually([&] { return windowOf(program.id(), L"", true) != nullptr; }));
     ASSERT_TRUE(eventually([&] { return !windowOf(program.id(), L"", true); }));
