@@ -5,7 +5,6 @@
 #pragma once
 
 #include <functional>
-#include <stop_token>
 #include <thread>
 #include <utility>
 
@@ -15,9 +14,12 @@ namespace quorvex {
 
 class SerialWorker {
 public:
-    SerialWorker() : thread_([this](std::stop_token stop) { run(stop); }) {}
+    SerialWorker() : thread_([this] { run(); }) {}
     // Jobs not yet begun are dropped; the one under way is waited for.
-    ~SerialWorker() = default;
+    ~SerialWorker() {
+        jobs_.close();
+        thread_.join();
+    }
 
     SerialWorker(const SerialWorker&) = delete;
     SerialWorker& operator=(const SerialWorker&) = delete;
@@ -27,10 +29,10 @@ public:
     void post(std::function<void()> job) { jobs_.push(std::move(job)); }
 
 private:
-    void run(std::stop_token stop) {
-        while (jobs_.waitForTask(stop))
+    void run() {
+        while (jobs_.waitForTask())
             for (const auto& job : jobs_.takeAll()) {
-                if (stop.stop_requested()) return;
+                if (jobs_.isClosed()) return;
                 try {
                     job();
                 } catch (...) {
@@ -39,7 +41,7 @@ private:
     }
 
     TaskQueue jobs_;
-    std::jthread thread_;  // last: it starts once the members it uses exist
+    std::thread thread_;  // last: it starts once the members it uses exist
 };
 
 }  // namespace quorvex

@@ -7,7 +7,6 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <stop_token>
 #include <utility>
 
 namespace quorvex {
@@ -36,10 +35,25 @@ public:
         return std::exchange(tasks_, {});
     }
 
-    // Waits until a task is queued or `stop` is requested; true when a task waits.
-    bool waitForTask(std::stop_token stop) {
+    // Wakes every waiter for good: from now on no wait waits.
+    void close() {
+        {
+            const std::lock_guard lock(mutex_);
+            closed_ = true;
+        }
+        queued_.notify_all();
+    }
+    bool isClosed() {
+        const std::lock_guard lock(mutex_);
+        return closed_;
+    }
+
+    // Waits until a task is queued or the queue is closed; true when a task
+    // waits in an open queue.
+    bool waitForTask() {
         std::unique_lock lock(mutex_);
-        return queued_.wait(lock, stop, [this] { return !tasks_.empty(); });
+        queued_.wait(lock, [this] { return closed_ || !tasks_.empty(); });
+        return !closed_;
     }
 
     // Waits until a task is queued or `deadline` has passed; true when a task waits.
@@ -49,9 +63,12 @@ public:
     }
 
 private:
+    // A plain condition variable: the stop-token waits of
+    // condition_variable_any can deadlock a thread's end on mingw-w64.
     std::mutex mutex_;
-    std::condition_variable_any queued_;
+    std::condition_variable queued_;
     std::deque<Task> tasks_;
+    bool closed_ = false;
 };
 
 }  // namespace quorvex
