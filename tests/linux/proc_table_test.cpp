@@ -20,6 +20,7 @@
 #include "monitor/monitor.h"
 #include "platform/linux/proc_table.h"
 #include "platform/linux/proc_text.h"
+#include "process_table_contract.h"
 #include "temp_folder.h"
 
 namespace quorvex::test {
@@ -44,47 +45,31 @@ std::optional<Seen> lookUp(const ProcProcessTable& table, pid_t pid) {
     return seen;
 }
 
-TEST(ProcProcessTable, FindsWormCopiesByTheWatchListSpelling) {
-    const TempFolder folder;
-    const ProcProcessTable table;
-    const fs::path winsvcs = copyProgram(kSleepProgram, folder / "WinSvcs.exe");
-    const fs::path services = copyProgram(kSleepProgram, folder / "WindowsServices.exe");
-    ASSERT_FALSE(FindProcess(table, "winsvcs.exe"));
-    ASSERT_FALSE(FindProcess(table, "WindowsServices.exe"));
-    // These are watched names: a guard running on this machine may kill the
-    // copies at any moment, so the answers count only when both copies still
-    // run after them.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        const auto first = startSleeper(winsvcs);
-        const auto second = startSleeper(services);
-        const bool found = FindProcess(table, "winsvcs.exe");
-        // 19 characters: more than the kernel's command name keeps.
-        const bool foundLong = FindProcess(table, "WindowsServices.exe");
-        const bool foundCut = FindProcess(table, "WindowsServices.ex") || FindProcess(table, "dowsServices.exe");
-        const auto seen = lookUp(table, second->pid());
-        if (!first->running() || !second->running()) continue;
-
-        EXPECT_TRUE(found);
-        EXPECT_TRUE(foundLong);
-        EXPECT_FALSE(foundCut);
-        ASSERT_TRUE(seen);
-        EXPECT_EQ(seen->name, "WindowsServices.exe");
-        EXPECT_EQ(seen->path, services.string());
-        return;
+// Copies of /bin/sleep in a folder of their own.
+class ProcDriver final : public ProcessTableDriver {
+public:
+    const ProcessTable& table() override { return table_; }
+    std::string uniqueName(std::string_view stem) override { return uniqueImageName(stem); }
+    int start(const std::string& name) override {
+        // A running copy cannot be written over.
+        const fs::path program = folder_ / name;
+        if (!fs::exists(program)) copyProgram(kSleepProgram, program);
+        copies_.push_back(startSleeper(program));
+        return int(copies_.size()) - 1;
     }
-    GTEST_SKIP() << "something on this machine kills every copy under a watched name";
-}
+    bool running(int copy) override { return copies_.at(copy)->running(); }
+    void end(int copy) override { copies_.at(copy)->stop(); }
+    std::string executablePath(const std::string& name) override { return (folder_ / name).string(); }
 
-TEST(ProcProcessTable, ForgetsCopiesThatHaveExited) {
-    const TempFolder folder;
-    const ProcProcessTable table;
-    const std::string name = uniqueImageName("WindowsServices");
-    {
-        const auto copy = startSleeper(copyProgram(kSleepProgram, folder / name));
-        ASSERT_TRUE(FindProcess(table, name));
-    }
-    EXPECT_FALSE(FindProcess(table, name)) << "the copy has exited";
-}
+private:
+    const TempFolder folder_;
+    const ProcProcessTable table_;
+    std::vector<std::unique_ptr<Child>> copies_;
+};
+
+std::unique_ptr<ProcessTableDriver> makeProcDriver() { return std::make_unique<ProcDriver>(); }
+
+INSTANTIATE_TEST_SUITE_P(Proc, ProcessTableContract, testing::Values(&makeProcDriver));
 
 TEST(ProcProcessTable, NamesAProcessByItsExecutableNotByTheLinkItWasStartedThrough) {
     const TempFolder folder;

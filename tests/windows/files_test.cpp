@@ -1,8 +1,15 @@
-// The cleanup on the Windows file system, with the outcomes Windows can show.
+// The cleanup on the Windows file system: the file system contract, and the
+// outcomes only Windows can show.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <set>
+
+#include "file_system_contract.h"
 #include "platform/windows/system_process_table.h"
+#include "platform/windows/unique_handle.h"
 #include "platform/windows/wide_text.h"
+#include "platform/windows/win32_error.h"
 #include "platform/windows/win32_files.h"
 #include "remedy/cleanup.h"
 #include "stand_ins.h"
@@ -10,133 +17,162 @@
 namespace quorvex::test {
 namespace {
 
-class FilesTest : public testing::Test {
-protected:
-    std::wstring wide(const wchar_t* name) const { return standIns.folder() + name; }
-    void makeFile(const wchar_t* name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-        const HANDLE file = CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
-        CloseHandle(file);
+constexpr DWORD kWormsProtection = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+
+UniqueHandle openFile(const std::wstring& path, DWORD access, DWORD creation, DWORD attributes) {
+    const HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, creation, attributes, nullptr);
+    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
+class Win32Driver final : public FileSystemDriver {
+public:
+    ~Win32Driver() override {
+        if (!previousDirectory_.empty()) SetCurrentDirectoryW(previousDirectory_.c_str());
     }
-    DWORD attributesOf(const wchar_t* name) const { return GetFileAttributesW(wide(name).c_str()); }
-    bool isPlainDirectory(const wchar_t* name) const {
-        const DWORD attributes = attributesOf(name);
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-               !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    FileSystem& files() override { return files_; }
+    std::string path(std::string_view name) const override {
+        std::string path = standIns.path(L"");
+        path.pop_back();  // the separator after the folder
+        if (name.empty()) return path;
+        path += '\\';
+        for (const char c : name) path += c == '/' ? '\\' : c;
+        return path;
+    }
+    char separator() const override { return '\\'; }
+    void enterFolder() override {
+        wchar_t current[MAX_PATH];
+        previousDirectory_.assign(current, GetCurrentDirectoryW(MAX_PATH, current));
+        ASSERT_TRUE(SetCurrentDirectoryW(standIns.folder().c_str())) << GetLastError();
     }
 
-    bool isPlainFile(const wchar_t* name) const {
+    void makeFile(std::string_view name, std::string_view bytes, bool protect) override {
+        const UniqueHandle file = openFile(wide(name), GENERIC_WRITE, CREATE_NEW,
+                                           protect ? kWormsProtection : FILE_ATTRIBUTE_NORMAL);
+        DWORD written = 0;
+        ASSERT_TRUE(file && WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr))
+            << GetLastError();
+    }
+    bool isProtected(std::string_view name) override {
         const DWORD attributes = attributesOf(name);
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kWormsProtection) == kWormsProtection;
     }
-    std::optional<FileIdentity> identityOf(const wchar_t* name) const {
+    void makeDirectory(std::string_view name) override {
+        EXPECT_TRUE(CreateDirectoryW(wide(name).c_str(), nullptr)) << GetLastError();
+    }
+    void hardLink(std::string_view existing, std::string_view name) override {
+        EXPECT_TRUE(CreateHardLinkW(wide(name).c_str(), wide(existing).c_str(), nullptr)) << GetLastError();
+    }
+    std::string linkToFile(std::string_view target, std::string_view name) override {
+        return symbolicLink(target, name, 0);
+    }
+    std::string linkToFolder(std::string_view target, std::string_view name) override {
+        return symbolicLink(target, name, SYMBOLIC_LINK_FLAG_DIRECTORY);
+    }
+    bool makeOther(std::string_view) override { return false; }
+    void rename(std::string_view from, std::string_view to) override {
+        EXPECT_TRUE(MoveFileW(wide(from).c_str(), wide(to).c_str())) << GetLastError();
+    }
+    void remove(std::string_view name) override {
+        if (!(attributesOf(name) & FILE_ATTRIBUTE_REPARSE_POINT))
+            SetFileAttributesW(wide(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_TRUE(DeleteFileW(wide(name).c_str()) || RemoveDirectoryW(wide(name).c_str())) << GetLastError();
+    }
+
+    std::string readFile(std::string_view name) override {
+        const UniqueHandle file = openFile(wide(name), GENERIC_READ, OPEN_EXISTING, 0);
+        std::string bytes(4096, '\0');
+        DWORD read = 0;
+        if (!file || !ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr)) return "(unreadable)";
+        bytes.resize(read);
+        return bytes;
+    }
+    std::optional<FileIdentity> identityOf(std::string_view name) override {
         const auto status = statusAt(wide(name));
-        if (!status) return std::nullopt;
-        return status->identity;
+        return status ? std::optional(status->identity) : std::nullopt;
     }
-    // The cleanup of the worm detected at `name` while its file stood there.
-    CleanupOutcome cleanUpDetected(const wchar_t* name) { return cleanUp(standIns.path(name), identityOf(name), files); }
+    std::optional<FileStatus::Kind> kindAt(std::string_view name) override {
+        const DWORD attributes = attributesOf(name);
+        if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return FileStatus::Kind::Other;
+        return attributes & FILE_ATTRIBUTE_DIRECTORY ? FileStatus::Kind::Directory : FileStatus::Kind::File;
+    }
+    std::set<std::string> listing(std::string_view name) override {
+        const std::wstring folder = name.empty() ? standIns.folder() : wide(name) + L"\\";
+        std::set<std::string> names;
+        forEachBelow(folder, [&](const std::wstring& path, DWORD) { names.insert(toUtf8(path.substr(folder.size()))); });
+        return names;
+    }
+
+    std::vector<std::string> incompletePaths() override {
+        return {"C:winsvcs.exe", "\\winsvcs.exe", "\\\\server", "\\\\server\\"};
+    }
+    std::vector<std::string> completePaths() override {
+        return {"C:\\x.exe", "c:/x.exe", "\\\\server\\share\\x.exe", "//server/share/x"};
+    }
+    std::error_code malformedPathError() override { return win32Error(ERROR_INVALID_NAME); }
+    std::error_code notTheExpectedFileError() override { return win32Error(ERROR_ACCESS_DENIED); }
+    bool readOnlyKeepsEveryName() override { return true; }
+
+    std::wstring wide(std::string_view name) const { return toWide(path(name)); }
+    DWORD attributesOf(std::string_view name) const { return GetFileAttributesW(wide(name).c_str()); }
 
     StandIns standIns;
-    Win32FileSystem files;
+
+private:
+    // Wine says it made one and makes none.
+    std::string symbolicLink(std::string_view target, std::string_view name, DWORD flags) {
+        if (!CreateSymbolicLinkW(wide(name).c_str(), wide(target).c_str(), flags))
+            return "this system makes no symbolic links here (error " + std::to_string(GetLastError()) + ")";
+        return kindAt(name) == FileStatus::Kind::Other ? "" : "this system makes no symbolic links, though it says so";
+    }
+
+    Win32FileSystem files_;
+    std::wstring previousDirectory_;
 };
 
-TEST_F(FilesTest, ReadOnlyHiddenWormFileIsReplacedByADirectory) {
-    makeFile(L"winsvcs.exe", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_TRUE(attributesOf(L"winsvcs.exe") & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(cleanUpDetected(L"winsvcs.exe"), CleanupOutcome::Succeeded);
-    EXPECT_TRUE(isPlainDirectory(L"winsvcs.exe"));
-}
+std::unique_ptr<FileSystemDriver> makeWin32Driver() { return std::make_unique<Win32Driver>(); }
 
-TEST_F(FilesTest, DirectoryAlreadyThereIsNeverDeleted) {
-    ASSERT_TRUE(CreateDirectoryW(wide(L"VolDriver.exe").c_str(), nullptr));
-    makeFile(L"VolDriver.exe\\inside.txt");
-    EXPECT_EQ(cleanUp(standIns.path(L"VolDriver.exe"), FileIdentity{1, 2}, files), CleanupOutcome::Succeeded);
-    EXPECT_NE(attributesOf(L"VolDriver.exe\\inside.txt"), INVALID_FILE_ATTRIBUTES);
-}
+INSTANTIATE_TEST_SUITE_P(Win32, FileSystemContract, testing::Values(&makeWin32Driver));
+
+class FilesTest : public testing::Test {
+protected:
+    Win32Driver driver;
+};
 
 // The identity comes from the process table, as a detection reads it.
 TEST_F(FilesTest, RunningImageCannotBeDeletedAndTheCleanupFails) {
-    const HANDLE worm = standIns.start(L"WinSvcs.exe");
-    std::optional<ExecutableFile> seen;
-    const DWORD id = GetProcessId(worm);
-    // The table names the process once its image is mapped.
-    for (int attempt = 0; !seen && attempt < 2000 && WaitForSingleObject(worm, 10) == WAIT_TIMEOUT; ++attempt)
-        seen = SystemProcessRecord(id, "WinSvcs.exe").executable();
+    // Started once it runs, so its image is mapped.
+    const DWORD id = GetProcessId(driver.standIns.start(L"WinSvcs.exe"));
+    const auto seen = SystemProcessRecord(id, "WinSvcs.exe").executable();
     ASSERT_TRUE(seen && seen->identity);
-    EXPECT_EQ(seen->path, standIns.path(L"WinSvcs.exe"));
-    EXPECT_EQ(seen->identity, identityOf(L"WinSvcs.exe"));
+    EXPECT_EQ(seen->path, driver.path("WinSvcs.exe"));
+    EXPECT_EQ(seen->identity, driver.identityOf("WinSvcs.exe"));
     EXPECT_FALSE(SystemProcessRecord(id, "DriveMgr.exe").executable()) << "a reused ID names another image";
 
-    EXPECT_EQ(cleanUp(seen->path, seen->identity, files), CleanupOutcome::Failed);
-    const DWORD attributes = attributesOf(L"WinSvcs.exe");
-    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
-    EXPECT_FALSE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(cleanUp(seen->path, seen->identity, driver.files()), CleanupOutcome::Failed);
+    EXPECT_EQ(driver.kindAt("WinSvcs.exe"), FileStatus::Kind::File);
 }
 
-TEST_F(FilesTest, WhatIsNotTheWormsFileIsLeftAlone) {
-    makeFile(L"winrgtt.exe");
-    const auto detected = identityOf(L"winrgtt.exe");
-    ASSERT_TRUE(MoveFileW(wide(L"winrgtt.exe").c_str(), wide(L"kept.exe").c_str()));
-    EXPECT_EQ(cleanUp(standIns.path(L"winrgtt.exe"), detected, files), CleanupOutcome::Failed) << "nothing there";
-    EXPECT_EQ(attributesOf(L"winrgtt.exe"), INVALID_FILE_ATTRIBUTES);
-    makeFile(L"winrgtt.exe", FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(cleanUp(standIns.path(L"winrgtt.exe"), detected, files), CleanupOutcome::Failed) << "another file";
-    EXPECT_TRUE(attributesOf(L"winrgtt.exe") & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(cleanUp(standIns.path(L"winrgtt.exe"), std::nullopt, files), CleanupOutcome::Failed) << "unknown";
+// Hidden alone does not keep a name: this one goes, and the file stays hidden
+// under its other names.
+TEST_F(FilesTest, HiddenFileWithOtherNamesLosesOnlyThisName) {
+    driver.makeFile("system.dll", "precious", false);
+    driver.hardLink("system.dll", "winversvcs.exe");
+    ASSERT_TRUE(SetFileAttributesW(driver.wide("system.dll").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(cleanUp(driver.path("winversvcs.exe"), driver.identityOf("winversvcs.exe"), driver.files()),
+              CleanupOutcome::Succeeded);
+    EXPECT_EQ(driver.kindAt("winversvcs.exe"), FileStatus::Kind::Directory);
+    EXPECT_TRUE(driver.attributesOf("system.dll") & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(driver.readFile("system.dll"), "precious");
 }
 
-// Only this name goes; the file keeps its attributes under its other names.
-TEST_F(FilesTest, HardLinkedFileKeepsItsAttributes) {
-    makeFile(L"system.dll");
-    ASSERT_TRUE(CreateHardLinkW(wide(L"winversvcs.exe").c_str(), wide(L"system.dll").c_str(), nullptr));
-    ASSERT_TRUE(SetFileAttributesW(wide(L"system.dll").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(cleanUpDetected(L"winversvcs.exe"), CleanupOutcome::Failed) << "a read-only file keeps every name";
-    EXPECT_TRUE(attributesOf(L"system.dll") & FILE_ATTRIBUTE_READONLY);
-    EXPECT_NE(attributesOf(L"winversvcs.exe"), INVALID_FILE_ATTRIBUTES);
-
-    ASSERT_TRUE(SetFileAttributesW(wide(L"system.dll").c_str(), FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(cleanUpDetected(L"winversvcs.exe"), CleanupOutcome::Succeeded);
-    EXPECT_TRUE(isPlainDirectory(L"winversvcs.exe"));
-    EXPECT_TRUE(attributesOf(L"system.dll") & FILE_ATTRIBUTE_HIDDEN);
-}
-
-TEST_F(FilesTest, LinkAtThePathOrOnTheWayTouchesNothing) {
-    makeFile(L"target.txt", FILE_ATTRIBUTE_READONLY);
-    ASSERT_TRUE(CreateDirectoryW(wide(L"drive").c_str(), nullptr));
-    makeFile(L"drive\\winhxvh.exe");
-    const auto detected = identityOf(L"drive\\winhxvh.exe");
-    if (!CreateSymbolicLinkW(wide(L"winhxvh.exe").c_str(), wide(L"target.txt").c_str(), 0) ||
-        !CreateSymbolicLinkW(wide(L"linked").c_str(), wide(L"drive").c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
-        GTEST_SKIP() << "this system makes no symbolic links here (error " << GetLastError() << ")";
-    EXPECT_EQ(cleanUp(standIns.path(L"winhxvh.exe"), identityOf(L"target.txt"), files), CleanupOutcome::Failed);
-    EXPECT_TRUE(attributesOf(L"target.txt") & FILE_ATTRIBUTE_READONLY) << "the target was not touched";
-    EXPECT_EQ(cleanUp(standIns.path(L"linked\\winhxvh.exe"), detected, files), CleanupOutcome::Failed);
-    EXPECT_FALSE(attributesOf(L"drive\\winhxvh.exe") & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-TEST_F(FilesTest, CaptionsThatAreNoCompletePathTouchNothing) {
-    ASSERT_TRUE(SetCurrentDirectoryW(standIns.folder().c_str()));
-    makeFile(L"winsvcs.exe");
-    const auto worm = identityOf(L"winsvcs.exe");
-    for (std::string_view caption :
-         {std::string_view{}, kCleanupSucceededText, kCleanupFailedText, std::string_view{"winsvcs.exe"},
-          std::string_view{"C:winsvcs.exe"}, std::string_view{"\\winsvcs.exe"}, std::string_view{"\\\\server"},
-          std::string_view{"\\\\server\\"}}) {
-        EXPECT_FALSE(files.isAbsolutePath(caption)) << caption;
-        EXPECT_EQ(cleanUp(caption, worm, files), CleanupOutcome::Failed) << caption;
-    }
-    const std::string folder = standIns.path(L"");
-    for (const std::string& caption : {folder + ".\\winsvcs.exe", folder + "..\\x\\winsvcs.exe", folder + "\\winsvcs.exe"})
-        EXPECT_EQ(cleanUp(caption, worm, files), CleanupOutcome::Failed) << caption;
-    EXPECT_TRUE(isPlainFile(L"winsvcs.exe"));
-    // A byte that is no WTF-8 would reach the system as U+FFFD, naming another file.
-    makeFile(L"\uFFFDwinsvcs.exe");
-    EXPECT_EQ(cleanUp(folder + "\xFF" "winsvcs.exe", identityOf(L"\uFFFDwinsvcs.exe"), files), CleanupOutcome::Failed);
-    EXPECT_TRUE(isPlainFile(L"\uFFFDwinsvcs.exe"));
-    SetCurrentDirectoryW(L"C:\\");
-    for (std::string_view path : {"C:\\x.exe", "c:/x.exe", "\\\\server\\share\\x.exe", "//server/share/x"})
-        EXPECT_TRUE(files.isAbsolutePath(path)) << path;
+// A byte that is no WTF-8 would reach the system as U+FFFD, naming another file.
+TEST_F(FilesTest, ByteThatIsNoWtf8NamesNoFile) {
+    const std::string replaced = "\xEF\xBF\xBDwinsvcs.exe";
+    driver.makeFile(replaced, "MZ", false);
+    EXPECT_EQ(cleanUp(driver.path("\xFFwinsvcs.exe"), driver.identityOf(replaced), driver.files()),
+              CleanupOutcome::Failed);
+    EXPECT_EQ(driver.kindAt(replaced), FileStatus::Kind::File);
 }
 
 }  // namespace

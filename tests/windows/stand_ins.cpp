@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/windows/wide_text.h"
 
@@ -17,6 +18,22 @@ std::wstring directoryOfThisProgram() {
 }
 
 }  // namespace
+
+void forEachBelow(const std::wstring& folder, const std::function<void(const std::wstring&, DWORD)>& visit) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring_view name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + std::wstring(name);
+        const DWORD attributes = entry.dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            forEachBelow(path + L"\\", visit);
+        visit(path, attributes);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
 
 StandIns::StandIns() {
     wchar_t temp[MAX_PATH];
@@ -38,26 +55,21 @@ StandIns::StandIns() {
 
 StandIns::~StandIns() {
     for (HANDLE process : processes_) {
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
+        end(process);
         CloseHandle(process);
     }
-    // The test may have left files, directories and read-only attributes.
-    WIN32_FIND_DATAW entry;
-    const HANDLE search = FindFirstFileW((folder_ + L"*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring path = folder_ + entry.cFileName;
-            if (entry.cFileName == std::wstring_view(L".") || entry.cFileName == std::wstring_view(L"..")) continue;
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (!DeleteFileW(path.c_str())) {
-                DeleteFileW((path + L"\\inside.txt").c_str());
-                RemoveDirectoryW(path.c_str());
-            }
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
+    // The test may have left read-only files, folders and links.
+    forEachBelow(folder_, [](const std::wstring& path, DWORD attributes) {
+        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryW(path.c_str());
+        else DeleteFileW(path.c_str());
+    });
     RemoveDirectoryW(folder_.c_str());
+}
+
+void StandIns::end(HANDLE process) {
+    TerminateProcess(process, 0);
+    EXPECT_TRUE(endsWithin(process, kEventBoundMs)) << "a stand-in outlived its end";
 }
 
 std::string StandIns::path(const wchar_t* name) const { return toUtf8(folder_ + name); }

@@ -18,6 +18,8 @@ namespace quorvex {
 namespace {
 
 constexpr std::size_t kFirstBufferBytes = std::size_t(1) << 18;
+// A file name has at most 255 UTF-16 units, each at most three bytes of WTF-8.
+constexpr std::size_t kLongestNameBytes = 255 * 3;
 
 // Fills `records` with the system's record of every process, taken in one
 // call. The Toolhelp snapshot makes this same call and then copies the
@@ -25,7 +27,6 @@ constexpr std::size_t kFirstBufferBytes = std::size_t(1) << 18;
 // pass more than twice as much under Wine.
 void readSystemProcesses(std::vector<char>& records) {
     constexpr NTSTATUS kBufferTooSmall = NTSTATUS(0xC0000004);  // STATUS_INFO_LENGTH_MISMATCH
-    if (records.empty()) records.resize(kFirstBufferBytes);
     ULONG needed = 0;
     NTSTATUS status;
     // Processes may start between the calls: leave room for more.
@@ -53,6 +54,8 @@ std::optional<ExecutableFile> SystemProcessRecord::executable() const {
         file.identity = status->identity;
     return file;
 }
+
+SystemProcessTable::SystemProcessTable() : records_(kFirstBufferBytes) { name_.reserve(kLongestNameBytes); }
 
 void SystemProcessTable::forEach(const std::function<bool(const ProcessRecord&)>& visit) const {
     readSystemProcesses(records_);

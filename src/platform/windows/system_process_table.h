@@ -29,9 +29,13 @@ private:
 };
 
 // Passes of one table run one at a time: they share its buffers, which a
-// pass fills again instead of allocating them anew.
+// pass fills again instead of allocating them anew. Made with room for the
+// records of a few hundred processes and for the longest image name, so a
+// pass that compares names allocates nothing.
 class SystemProcessTable final : public ProcessTable {
 public:
+    SystemProcessTable();
+
     void forEach(const std::function<bool(const ProcessRecord&)>& visit) const override;
 
 private:
