@@ -33,11 +33,16 @@ running() { local state; state=$(ps -o stat= -p "$1" 2>/dev/null) && [[ $state !
 ended() { ! running "$1"; }
 visible_windows() { xdotool search --onlyvisible --class quorvex.exe 2>/dev/null || true; }
 none_visible() { [ -z "$(visible_windows)" ]; }
-main_window() { timeout "$bound" xdotool search --sync --onlyvisible --limit 1 --name '^Quorvex$' 2>/dev/null; }
+# The first shown window that the xdotool search "$@" finds, once there is
+# one. A search ends at once when a window it looks at goes meanwhile (a kill
+# line's console, say), so it is made again.
+window_found() { window=$(xdotool search --onlyvisible --limit 1 "$@" 2>/dev/null) && [ -n "$window" ]; }
+shown_window() { await window_found "$@" && echo "$window"; }
+main_window() { shown_window --name '^Quorvex$'; }
 unmapped() { xwininfo -id "$1" | grep -q IsUnMapped; }
 is_directory() { [ -d "$1" ]; }
 # It says so once it runs, unless the guard was quicker.
-runs_or_ended() { grep -q ready "$1" || ended "$2"; }
+runs_or_ended() { grep -qs ready "$1" || ended "$2"; }
 moved_from() { eval "$(xdotool getwindowgeometry --shell "$1")"; [ "$X" -ne "$2" ] || [ "$Y" -ne "$3" ]; }
 reached_x() { eval "$(xdotool getwindowgeometry --shell "$1")"; [ "$X" -ge "$2" ]; }
 # Client-area point of a window, in 96-dpi pixels, clicked with the real X pointer.
@@ -84,7 +89,7 @@ await_detection() {
 pids+=($!)
 
 # Start-up: the splash, and nothing else.
-splash=$(timeout "$bound" xdotool search --sync --onlyvisible --limit 1 --class quorvex.exe 2>/dev/null) ||
+splash=$(shown_window --class quorvex.exe) ||
   fail "no window after start-up"
 [ -z "$(xdotool getwindowname "$splash")" ] || fail "the visible window is not the splash"
 eval "$(xdotool getwindowgeometry --shell "$splash")"
