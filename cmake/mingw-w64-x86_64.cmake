@@ -1,23 +1,4 @@
-# Cross-build for 64-bit Windows with Debian's mingw-w64 (POSIX thread model),
-# linked statically so the program needs no DLL beyond the system's.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for 64-bit Windows (x64) with Debian's mingw-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(mingw_triple x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${mingw_triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${mingw_triple}-g++-posix)
-set(CMAKE_RC_COMPILER ${mingw_triple}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${mingw_triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-
-# ctest and gtest_discover_tests run the programs under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/run-under-wine)
-# Listing a program's tests runs it under Wine too: do it when CTest runs,
-# not after every link.
-set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -14,8 +14,11 @@ linux_test_packages=(
   dpkg-dev file lintian appstream
 )
 fuzz_packages=(clang libclang-rt-14-dev)
+# Both Windows programs, x64 and x86, and the Wine loaders of both: the
+# 32-bit one is a package of the i386 architecture.
 windows_packages=(
-  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 wixl msitools
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386 wixl msitools
   python3 openssl osslsigncode
 )
 
@@ -26,16 +29,35 @@ missing_packages() {
   done
 }
 
+# The foreign architectures ("name:arch") of the packages given that dpkg
+# does not install yet.
+missing_architectures() {
+  local pkg
+  for pkg in "$@"; do
+    [[ $pkg == *:* ]] && echo "${pkg##*:}"
+  done | sort -u | grep -vxF -e "$(dpkg --print-architecture)" -e "$(dpkg --print-foreign-architectures)" || true
+}
+
+# Installs the packages given (a "name:arch" one of a foreign architecture
+# adds that architecture first), as root; anyone else is told the commands.
 ensure_packages() {
-  local missing
+  local missing architectures arch
   missing=$(missing_packages "$@")
   [ -z "$missing" ] && return 0
   # shellcheck disable=SC2086
+  architectures=$(missing_architectures $missing)
+  # shellcheck disable=SC2086
   if [ "$(id -u)" -ne 0 ]; then
     echo "Quorvex needs these Debian packages; install them with:" >&2
+    for arch in $architectures; do echo "  sudo dpkg --add-architecture $arch" >&2; done
+    [ -z "$architectures" ] || echo "  sudo apt-get update" >&2
     echo "  sudo apt-get install -y $(echo $missing)" >&2
     exit 1
   fi
+  for arch in $architectures; do
+    echo "Adding the $arch architecture"
+    dpkg --add-architecture "$arch"
+  done
   echo "Installing: $(echo $missing)"
   apt-get update -q
   # shellcheck disable=SC2086

@@ -1,9 +1,12 @@
 // Windows programs run by Wine, seen, killed and cleaned up by the Linux
-// backends. Needs wine and the stand-in built by mingw-w64; the build tree's
+// backends: 64-bit and 32-bit ones, as most worms are. Needs wine and the
+// stand-ins built by mingw-w64; without 32-bit Wine or the 32-bit compiler
+// the 32-bit cases are skipped, saying which is missing. The build tree's
 // Wine prefix is made on first use, and its server is ended after each test.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 
 #include "child_process.h"
 #include "monitor/monitor.h"
@@ -19,24 +22,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Empty when the build found no mingw-w64 compiler or no wine.
-const fs::path kStandIn = QUORVEX_WINE_STANDIN;
+// Each empty when the build found no mingw-w64 compiler for it or no wine.
+const std::map<std::string, fs::path> kStandIns{{"x64", QUORVEX_WINE_STANDIN_X64}, {"x86", QUORVEX_WINE_STANDIN_X86}};
 
-class WineHosted : public ::testing::Test {
+// The stand-in of one architecture, "x64" or "x86".
+class WineHosted : public ::testing::TestWithParam<std::string> {
 protected:
-    static void SetUpTestSuite() {
-        problem_ = kStandIn.empty() ? "the Windows stand-in was not built: CMake found no "
-                                      "x86_64-w64-mingw32-gcc-posix or no wine (install mingw-w64 and wine)"
-                                    : prepareWinePrefix();
-    }
+    static void SetUpTestSuite() { prefixProblem_ = prepareWinePrefix(); }
     static void TearDownTestSuite() { stopWineServer(); }
 
-    // A machine without Wine fails here rather than passing untested.
-    void SetUp() override { ASSERT_TRUE(problem_.empty()) << problem_; }
+    // A machine without Wine fails here rather than passing untested; 32-bit
+    // Wine is an extra, so without it the 32-bit cases are skipped.
+    void SetUp() override {
+        ASSERT_TRUE(prefixProblem_.empty()) << prefixProblem_;
+        if (GetParam() == "x86" && !standIn.problem.empty()) GTEST_SKIP() << standIn.problem;
+        ASSERT_TRUE(standIn.problem.empty()) << standIn.problem;
+    }
 
-    // Starts the stand-in through wine by `how` (a Unix or Windows path).
+    // Starts the stand-in through Wine by `how` (a Unix or Windows path).
     std::unique_ptr<Child> startWine(const std::string& how) {
-        return std::make_unique<Child>("wine", std::vector<std::string>{how},
+        return std::make_unique<Child>(standIn.loader, std::vector<std::string>{how},
                                        ChildOptions{.environment = wineEnvironment(), .log = folder / "wine.log"});
     }
 
@@ -55,16 +60,19 @@ protected:
         return found;
     }
 
+    const WineStandIn standIn = findWineStandIn(GetParam(), kStandIns.at(GetParam()));
     const ProcProcessTable table;
     TempFolder folder;
     PosixFileSystem files;
-    static inline std::string problem_;
+    static inline std::string prefixProblem_;
 };
 
-TEST_F(WineHosted, StartedByUnixPathIsSeenKilledAndCleanedUp) {
+INSTANTIATE_TEST_SUITE_P(, WineHosted, testing::Values("x64", "x86"), [](const auto& info) { return info.param; });
+
+TEST_P(WineHosted, StartedByUnixPathIsSeenKilledAndCleanedUp) {
     fs::create_directory(folder / "usb drive");
     const std::string name = uniqueImageName("WindowsServices");  // longer than 15 characters
-    const fs::path worm = copyProgram(kStandIn, folder / "usb drive" / name);
+    const fs::path worm = copyProgram(standIn.program, folder / "usb drive" / name);
     const auto wine = startWine(worm.string());
 
     const auto seen = awaitProcess(name);
@@ -82,9 +90,9 @@ TEST_F(WineHosted, StartedByUnixPathIsSeenKilledAndCleanedUp) {
     EXPECT_TRUE(fs::is_directory(fs::symlink_status(worm)));
 }
 
-TEST_F(WineHosted, StartedByWindowsPathIsSeenByItsImageName) {
+TEST_P(WineHosted, StartedByWindowsPathIsSeenByItsImageName) {
     const std::string name = uniqueImageName("WinSvcs");
-    const fs::path worm = copyProgram(kStandIn, folder / name);
+    const fs::path worm = copyProgram(standIn.program, folder / name);
     const auto wine = startWine(windowsPath(worm));
 
     const auto seen = awaitProcess(name);

@@ -39,4 +39,22 @@ std::string windowsPath(const fs::path& path) {
     return text;
 }
 
+WineStandIn findWineStandIn(const std::string& arch, const fs::path& program) {
+    WineStandIn standIn{program};
+    if (program.empty()) {
+        standIn.problem = "the " + arch + " Windows stand-in was not built: CMake found no mingw-w64 C compiler for " +
+                          arch + " or no wine (install g++-mingw-w64-" +
+                          (arch == "x86" ? "i686" : "x86-64") + "-posix and wine)";
+        return standIn;
+    }
+    const fs::path log = kPrefix.string() + ".loader-" + arch + ".log";
+    fs::remove(log);
+    const int status = runCommand({QUORVEX_WINE_LOADER_SCRIPT, arch}, 30s, {.log = log});
+    std::ifstream in(log);
+    std::string said(std::istreambuf_iterator<char>(in), {});
+    while (!said.empty() && said.back() == '\n') said.pop_back();
+    (status == 0 ? standIn.loader : standIn.problem) = said;
+    return standIn;
+}
+
 }  // namespace quorvex::test

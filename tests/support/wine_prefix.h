@@ -24,4 +24,16 @@ void stopWineServer();
 // The path a Windows program sees for a Unix path: Wine maps the root as Z:.
 std::string windowsPath(const std::filesystem::path& path);
 
+// A Windows stand-in built for one architecture, "x64" or "x86", and the
+// Wine loader that runs it as itself: `wine` alone starts a program of the
+// other architecture as a second process and waits in its place.
+struct WineStandIn {
+    std::filesystem::path program;
+    std::string loader;
+    std::string problem;  // what keeps it from running; empty when it can
+};
+// `program` is where the build put the stand-in for `arch`: empty when it
+// found no compiler for it.
+WineStandIn findWineStandIn(const std::string& arch, const std::filesystem::path& program);
+
 }  // namespace quorvex::test

@@ -3,14 +3,19 @@
 # WINEPREFIX set by scripts/test-windows): the splash alone at start, a worm
 # stand-in killed and the main window up, a drag moves it with the mouse,
 # Command1 leaves a directory where the worm's file was, Command2 hides the
-# window and a second worm brings it back; screenshots on the way.
+# window and a second worm brings it back; screenshots on the way. The two
+# worms are copies of the two stand-ins given, which may be of either
+# architecture: a 64-bit Windows runs 32-bit worms beside 64-bit ones.
 # Every wait is for an event, bounded generously: how fast is for bench/.
-# Usage: end_to_end.sh QUORVEX_EXE STAND_IN_EXE SCREENSHOT_DIR
+# Usage: end_to_end.sh QUORVEX_EXE SCREENSHOT_DIR FIRST_STAND_IN_EXE SECOND_STAND_IN_EXE
 set -euo pipefail
-program=$1 stand_in=$2 screenshots=$3
+program=$1 screenshots=$2 first_stand_in=$3 second_stand_in=$4
 : "${DISPLAY:?run through scripts/test-windows}" "${WINEPREFIX:?run through scripts/test-windows}"
 
 bound=30  # seconds any one event may take on a busy machine
+
+# The Wine loader of a program's architecture, which runs it as itself.
+loader_of() { "$(dirname "$0")/../support/wine-loader" "$1"; }
 
 fail() {
   echo "FAIL: $*" >&2
@@ -28,11 +33,16 @@ running() { local state; state=$(ps -o stat= -p "$1" 2>/dev/null) && [[ $state !
 ended() { ! running "$1"; }
 visible_windows() { xdotool search --onlyvisible --class quorvex.exe 2>/dev/null || true; }
 none_visible() { [ -z "$(visible_windows)" ]; }
-main_window() { timeout "$bound" xdotool search --sync --onlyvisible --limit 1 --name '^Quorvex$' 2>/dev/null; }
+# The first shown window that the xdotool search "$@" finds, once there is
+# one. A search ends at once when a window it looks at goes meanwhile (a kill
+# line's console, say), so it is made again.
+window_found() { window=$(xdotool search --onlyvisible --limit 1 "$@" 2>/dev/null) && [ -n "$window" ]; }
+shown_window() { await window_found "$@" && echo "$window"; }
+main_window() { shown_window --name '^Quorvex$'; }
 unmapped() { xwininfo -id "$1" | grep -q IsUnMapped; }
 is_directory() { [ -d "$1" ]; }
 # It says so once it runs, unless the guard was quicker.
-runs_or_ended() { grep -q ready "$1" || ended "$2"; }
+runs_or_ended() { grep -qs ready "$1" || ended "$2"; }
 moved_from() { eval "$(xdotool getwindowgeometry --shell "$1")"; [ "$X" -ne "$2" ] || [ "$Y" -ne "$3" ]; }
 reached_x() { eval "$(xdotool getwindowgeometry --shell "$1")"; [ "$X" -ge "$2" ]; }
 # Client-area point of a window, in 96-dpi pixels, clicked with the real X pointer.
@@ -56,13 +66,14 @@ exec {lock}>"$demo.lock"
 flock "$lock"
 folder="$demo/U盘 病毒"
 rm -rf "$demo" "$screenshots/failure.png" && mkdir -p "$folder" "$screenshots"
-# Starts a copy of the stand-in as $1 and waits until it runs (or has been killed).
+# Starts a copy of the stand-in $2 as $1 and waits until it runs (or has been killed).
 start_worm() {
-  cp "$stand_in" "$folder/$1"
-  wine "$folder/$1" >"$demo/$1.log" 2>&1 {lock}>&- &
+  cp "$2" "$folder/$1"
+  "$(loader_of "$2")" "$folder/$1" >"$demo/$1.log" 2>&1 {lock}>&- &
   worm=$!
   pids+=("$worm")
   await runs_or_ended "$demo/$1.log" "$worm" || fail "the stand-in $1 never ran"
+  echo "$1: a copy of $(basename "$2")"
 }
 # The worm started last dies by the program's hand and its main window comes up.
 await_detection() {
@@ -74,11 +85,11 @@ await_detection() {
   main=$(main_window) || fail "the main window did not come up"
 }
 
-wine "$program" >"$demo/quorvex.log" 2>&1 {lock}>&- &
+"$(loader_of "$program")" "$program" >"$demo/quorvex.log" 2>&1 {lock}>&- &
 pids+=($!)
 
 # Start-up: the splash, and nothing else.
-splash=$(timeout "$bound" xdotool search --sync --onlyvisible --limit 1 --class quorvex.exe 2>/dev/null) ||
+splash=$(shown_window --class quorvex.exe) ||
   fail "no window after start-up"
 [ -z "$(xdotool getwindowname "$splash")" ] || fail "the visible window is not the splash"
 eval "$(xdotool getwindowgeometry --shell "$splash")"
@@ -92,7 +103,7 @@ await none_visible || fail "still visible after the splash's time: $(visible_win
 
 # A worm starts: killed, and the main window comes up.
 worm_path="$folder/WinSvcs.exe"
-start_worm WinSvcs.exe
+start_worm WinSvcs.exe "$first_stand_in"
 await_detection
 xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR || fail "the main window has a taskbar entry"
 eval "$(xdotool getwindowgeometry --shell "$main")"
@@ -129,6 +140,6 @@ await is_directory "$worm_path" || fail "no directory where the worm's file was"
 # worm brings the window back.
 click_at "$main" 484 184
 await unmapped "$main" || fail "Command2 left the main window mapped"
-start_worm VolDriver.exe
+start_worm VolDriver.exe "$second_stand_in"
 await_detection
 echo "end to end: all checks passed"

@@ -7,7 +7,8 @@
 # newer package replaces it in place and starts the new guard; a silent
 # uninstall, with the guard running, leaves nothing behind. An x86 package
 # refuses a 64-bit prefix. Installs into the shared prefix, and leaves it as
-# it found it.
+# it found it. Windows' own tools run as the prefix's Windows has them: in a
+# 64-bit prefix, 64-bit, with the 64-bit view of the registry.
 # Usage: installer.sh PACKAGE.msi MAKE_MSI PROGRAM.exe ICON LICENSE VERSION PRODUCT_NAME MANUFACTURER ARCH WORK_DIR
 set -euo pipefail
 package=$1 make_msi=$2 program=$3 icon=$4 licence=$5 version=$6 name=$7 manufacturer=$8 arch=$9 work=${10}
@@ -19,6 +20,9 @@ run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 folder="$WINEPREFIX/drive_c/Program Files/Quorvex"
 installed="$folder/quorvex.exe"
+loader_of() { "$(dirname "$0")/../support/wine-loader" "$1"; }
+windows_bits=$([ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && echo x64 || echo x86)
+wine=$(loader_of "$windows_bits")
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
@@ -27,14 +31,14 @@ quiet() { "$@" </dev/null >/dev/null 2>&1; }
 msiexec_timed() {
   local what=$1 started status=0; shift
   started=$(now_ms)
-  quiet wine msiexec "$@" /qn || status=$?
+  quiet "$wine" msiexec "$@" /qn || status=$?
   echo "$what: $(( $(now_ms) - started )) ms"
   [ "$status" -eq 0 ] || fail "msiexec $* /qn exited with $status"
 }
-run_value() { wine reg query "$run_key" /v "$name" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$name *REG_SZ *//p"; }
+run_value() { "$wine" reg query "$run_key" /v "$name" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$name *REG_SZ *//p"; }
 # The installed-products list: one line "name version" per Uninstall entry.
 installed() {
-  wine reg query "$uninstall_key" /s </dev/null 2>/dev/null | tr -d '\r' | awk '
+  "$wine" reg query "$uninstall_key" /s </dev/null 2>/dev/null | tr -d '\r' | awk '
     /^HKEY_/ { if (shown != "") print shown, version; shown = version = "" }
     sub(/^ *DisplayName +REG_SZ +/, "") { shown = $0 }
     sub(/^ *DisplayVersion +REG_SZ +/, "") { version = $0 }
@@ -83,7 +87,7 @@ start_from_run_value() {
   local command
   command=$(run_value)
   [[ $command =~ ^\"([^\"]+)\"$ ]] || fail "Run value is not one quoted path: $command"
-  wine "${BASH_REMATCH[1]}" >"$work/guard.log" 2>&1 </dev/null &
+  "$(loader_of "$installed")" "${BASH_REMATCH[1]}" >"$work/guard.log" 2>&1 </dev/null &
   timeout 10 xdotool search --sync --onlyvisible --limit 1 --class quorvex.exe >/dev/null 2>&1 ||
     fail "the Run value's command showed no splash"
   [ -n "$(guards)" ] || fail "no guard runs from $installed"
@@ -97,7 +101,7 @@ newer="$work/quorvex-next.msi"
 cleanup() {
   for pid in $(guards); do kill "$pid" 2>/dev/null || true; done
   for msi in "$newer" "$package"; do
-    [ -f "$msi" ] && quiet wine msiexec /x "$(winepath -w "$msi")" /qn || true
+    [ -f "$msi" ] && quiet "$wine" msiexec /x "$(winepath -w "$msi")" /qn || true
   done
 }
 trap cleanup EXIT
@@ -133,8 +137,8 @@ echo "custom actions: FindTaskkill $find, EndRunningGuards $end, StartGuard $sta
   fail "StartGuard's condition is '$(condition_of StartGuard)'"
 
 # An x86 package refuses 64-bit Windows, where the x64 one belongs.
-if [ "$arch" = x86 ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
-  status=0; quiet wine msiexec /i "$(winepath -w "$package")" /qn || status=$?
+if [ "$arch" = x86 ] && [ "$windows_bits" = x64 ]; then
+  status=0; quiet "$wine" msiexec /i "$(winepath -w "$package")" /qn || status=$?
   [ "$status" -ne 0 ] || fail "the x86 package installed on a 64-bit prefix"
   [ ! -e "$folder" ] && [ "$(installed_products)" -eq 0 ] || fail "the refused x86 package left files or an entry"
   echo "installer: $(basename "$package") refuses a 64-bit prefix (status $status); all checks passed"

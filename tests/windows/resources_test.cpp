@@ -66,7 +66,7 @@ TEST_F(ProgramResources, ProgramFileCarriesTheThreeImageApplicationIconFirst) {
     // The shell shows the first icon group of the file.
     std::wstring first;
     EnumResourceNamesW(module, RT_GROUP_ICON,
-                       [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR result) {
+                       [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR result) CALLBACK {
                            *reinterpret_cast<std::wstring*>(result) = IS_INTRESOURCE(name) ? L"#" : name;
                            return FALSE;
                        },

@@ -17,6 +17,15 @@ std::wstring directoryOfThisProgram() {
     return std::wstring(program.substr(0, program.find_last_of(L"\\/") + 1));
 }
 
+const std::wstring& standInProgram() {
+    static const std::wstring program = [] {
+        wchar_t name[MAX_PATH];
+        const DWORD length = GetEnvironmentVariableW(L"QUORVEX_STAND_IN", name, MAX_PATH);
+        return directoryOfThisProgram() + (length && length < MAX_PATH ? name : L"stand_in.exe");
+    }();
+    return program;
+}
+
 }  // namespace
 
 void forEachBelow(const std::wstring& folder, const std::function<void(const std::wstring&, DWORD)>& visit) {
@@ -74,9 +83,19 @@ void StandIns::end(HANDLE process) {
 
 std::string StandIns::path(const wchar_t* name) const { return toUtf8(folder_ + name); }
 
+void StandIns::copyTo(const std::wstring& image) {
+    if (!CopyFileW(standInProgram().c_str(), image.c_str(), TRUE) && GetLastError() != ERROR_FILE_EXISTS)
+        ADD_FAILURE() << "cannot copy " << toUtf8(standInProgram()) << " to " << toUtf8(image) << ": error "
+                      << GetLastError();
+}
+
 HANDLE StandIns::start(const wchar_t* name) {
     const std::wstring image = folder_ + name;
-    CopyFileW((directoryOfThisProgram() + L"stand_in.exe").c_str(), image.c_str(), TRUE);
+    copyTo(image);
+    return run(image);
+}
+
+HANDLE StandIns::run(const std::wstring& image) {
     // The stand-in sets this event once it runs.
     SECURITY_ATTRIBUTES inherited{.nLength = sizeof(SECURITY_ATTRIBUTES), .bInheritHandle = TRUE};
     const HANDLE running = CreateEventW(&inherited, TRUE, FALSE, nullptr);
@@ -87,7 +106,8 @@ HANDLE StandIns::start(const wchar_t* name) {
     // No console: a console of its own would bring a console host that can outlive it.
     EXPECT_TRUE(CreateProcessW(image.c_str(), commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
                                nullptr, nullptr, &startup, &process))
-        << GetLastError();
+        << "cannot start " << toUtf8(image) << ", a copy of " << toUtf8(standInProgram()) << ": error "
+        << GetLastError() << " (a 32-bit program needs 32-bit Wine, wine32:i386)";
     // Or it ended first: a guard may have killed it before it got that far.
     const HANDLE events[] = {running, process.hProcess};
     EXPECT_NE(WaitForMultipleObjects(2, events, FALSE, kEventBoundMs), WAIT_TIMEOUT) << "the stand-in never ran";

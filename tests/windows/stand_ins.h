@@ -1,5 +1,8 @@
 // A folder whose name has a space and Chinese characters, with copies of the
-// stand-in program under worms' names, started and ended by the test.
+// stand-in program under worms' names, started and ended by the test. The
+// copies are of stand_in.exe, built for the test's own architecture, or of
+// the program beside it that QUORVEX_STAND_IN names: a 64-bit build's tests
+// run there again with 32-bit worms (stand_in_x86.exe).
 #pragma once
 
 #include <windows.h>
@@ -30,6 +33,11 @@ public:
     // Copies the stand-in into the folder as `name` (once), starts it and
     // returns once it runs (or has already ended).
     HANDLE start(const wchar_t* name);
+    // Copies the stand-in to `image`, a path anywhere (once).
+    static void copyTo(const std::wstring& image);
+    // Starts the copy at `image` and returns once it runs (or has already
+    // ended); it is ended with the others.
+    HANDLE run(const std::wstring& image);
     // Ends the stand-in and waits until it has gone.
     void end(HANDLE process);
     // Waits for the process to end; false when it is still running after `ms`.

@@ -35,7 +35,7 @@ HWND windowOf(DWORD processId, std::wstring_view title, bool visibleOnly) {
         HWND found = nullptr;
     } search{processId, title, visibleOnly};
     EnumWindows(
-        [](HWND window, LPARAM context) {
+        [](HWND window, LPARAM context) CALLBACK {
             auto& search = *reinterpret_cast<Search*>(context);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);

@@ -41,7 +41,7 @@ std::string messageBoxText(HWND box) {
     std::wstring text;
     EnumChildWindows(
         box,
-        [](HWND child, LPARAM collected) {
+        [](HWND child, LPARAM collected) CALLBACK {
             wchar_t className[16];
             GetClassNameW(child, className, 16);
             if (CompareStringOrdinal(className, -1, L"Static", -1, TRUE) == CSTR_EQUAL) {
@@ -58,7 +58,7 @@ HWND findMessageBox(DWORD thread) {
     HWND found = nullptr;
     EnumThreadWindows(
         thread,
-        [](HWND window, LPARAM result) {
+        [](HWND window, LPARAM result) CALLBACK {
             wchar_t className[16];
             if (IsWindowVisible(window) && GetClassNameW(window, className, 16) &&
                 std::wstring_view(className) == L"#32770") {
@@ -113,7 +113,7 @@ std::function<bool()> stopWhen;
 void Win32Driver::runUntil(Window& startup, const std::function<bool()>& done, int boundMs) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG(boundMs);
     stopWhen = [&] { return done() || GetTickCount64() >= deadline; };
-    const UINT_PTR stopper = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) {
+    const UINT_PTR stopper = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) CALLBACK {
         if (stopWhen()) PostQuitMessage(0);
     });
     toolkit_.run(startup);

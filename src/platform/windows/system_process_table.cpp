@@ -10,6 +10,7 @@
 #include "platform/windows/wide_text.h"
 #include "platform/windows/win32_error.h"
 #include "platform/windows/win32_files.h"
+#include "platform/windows/wow64_redirection.h"
 #include "support/image_name.h"
 #include "support/path_component.h"
 
@@ -49,7 +50,9 @@ std::optional<ExecutableFile> SystemProcessRecord::executable() const {
     ExecutableFile file{toUtf8(path), std::nullopt};
     if (!equalImageNames(lastComponent(file.path, kWindowsSeparators), name_)) return std::nullopt;
     // Read while the process runs, which keeps its image file from being
-    // replaced.
+    // replaced; at the true path, which a 32-bit guard's redirector would
+    // turn from System32 to SysWOW64.
+    const Wow64RedirectionOff asNamed;
     if (const auto status = statusAt(path); status && status->kind == FileStatus::Kind::File)
         file.identity = status->identity;
     return file;

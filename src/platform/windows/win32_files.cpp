@@ -7,6 +7,7 @@
 #include "platform/windows/unique_handle.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/win32_error.h"
+#include "platform/windows/wow64_redirection.h"
 
 namespace quorvex {
 
@@ -17,8 +18,10 @@ constexpr bool isDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a
 
 std::error_code refusal() { return win32Error(ERROR_ACCESS_DENIED); }
 
-// Opens a file or folder as itself: a reparse point is not followed.
+// Opens a file or folder as itself: no reparse point is followed, and no
+// redirector turns System32 into another folder.
 UniqueHandle openAsItself(const std::wstring& path, DWORD access, DWORD sharing) {
+    const Wow64RedirectionOff asNamed;
     const HANDLE handle = CreateFileW(path.c_str(), access, sharing, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
@@ -66,6 +69,7 @@ public:
     }
 
     std::error_code createDirectory() override {
+        const Wow64RedirectionOff asNamed;
         return CreateDirectoryW(path_.c_str(), nullptr) ? std::error_code{} : lastWin32Error();
     }
 
