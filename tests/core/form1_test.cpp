@@ -178,8 +178,22 @@ TEST_F(AppTest, CleanupOfAFileThatIsNoLongerTheWormsSaysItFailed) {
     EXPECT_FALSE(command1Enabled());
 }
 
+// What a detection during a cleanup names, and what the cleanup's end does.
+struct DetectionDuringCleanup {
+    const char* what;
+    std::size_t entry;  // in the watch list
+    std::string path;   // empty: the copy's path could not be read
+    FileIdentity identity;
+    bool handsBack;  // Label2 keeps the new path and Command1 returns for it
+    friend void PrintTo(const DetectionDuringCleanup& row, std::ostream* out) { *out << row.what; }
+};
+
+class HangingCleanupTest : public AppTest, public testing::WithParamInterface<DetectionDuringCleanup> {};
+
 // A cleanup on a file system that stops answering must not stop the guard.
-TEST_F(AppTest, HangingCleanupLeavesTheGuardKillingAndTheButtonDisabled) {
+TEST_P(HangingCleanupTest, HangingCleanupLeavesTheGuardKillingAndTheButtonDisabled) {
+    const DetectionDuringCleanup& detected = GetParam();
+    const WatchEntry& worm = kWatchList[detected.entry];
     start();
     runWorm("winsvcs.exe", "/dead/share/winsvcs.exe", {5, 42});
     toolkit.advance(100);
@@ -192,24 +206,41 @@ TEST_F(AppTest, HangingCleanupLeavesTheGuardKillingAndTheButtonDisabled) {
 
     const int ticks = totalPollTicks();
     killer.orders.clear();
-    runWorm("DriveMgr.exe", "/media/v/DriveMgr.exe", {6, 7});
+    runWorm(std::string(worm.name), detected.path, detected.identity);
+    if (detected.path.empty()) processes.processes[0].path.reset();
     toolkit.advance(1000);
     EXPECT_EQ(totalPollTicks() - ticks, 10 * pollTimers);
     ASSERT_FALSE(killer.orders.empty());
-    EXPECT_EQ(killer.orders[0].imageName, "DriveMgr.exe");
-    EXPECT_EQ(label1(), kWatchList[5].alertText);
-    EXPECT_EQ(label2(), "/media/v/DriveMgr.exe");
+    EXPECT_EQ(killer.orders[0].imageName, worm.name);
+    EXPECT_EQ(label1(), worm.alertText);
+    EXPECT_EQ(label2(), detected.path);
     EXPECT_FALSE(command1Enabled()) << "one cleanup at a time";
 
     processes.processes.clear();
     answer.set_value();
+    if (!detected.handsBack) {
+        // The worm came back from the file being cleaned, or gave no path:
+        // the click still gets its answer.
+        ASSERT_TRUE(toolkit.runPostedTasksUntil([&] { return label2() == kCleanupSucceededText; }));
+        EXPECT_FALSE(command1Enabled());
+        EXPECT_TRUE(files.disk.at("/dead/share/winsvcs.exe").kind == FileStatus::Kind::Directory);
+        return;
+    }
     // The new worm's path stays for the next cleanup, and the button returns for it.
     ASSERT_TRUE(toolkit.runPostedTasksUntil([&] { return command1Enabled(); }));
-    EXPECT_EQ(label2(), "/media/v/DriveMgr.exe");
+    EXPECT_EQ(label2(), detected.path);
     ASSERT_TRUE(cleanUpAndWait());
     EXPECT_EQ(label2(), "病毒清除成功！");
-    EXPECT_TRUE(files.disk.at("/media/v/DriveMgr.exe").kind == FileStatus::Kind::Directory);
+    EXPECT_TRUE(files.disk.at(detected.path).kind == FileStatus::Kind::Directory);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    AppTest, HangingCleanupTest,
+    testing::Values(DetectionDuringCleanup{"AnotherWorm", 5, "/media/v/DriveMgr.exe", {6, 7}, true},
+                    DetectionDuringCleanup{"AnotherFileAtThePath", 0, "/dead/share/winsvcs.exe", {5, 43}, true},
+                    DetectionDuringCleanup{"TheFileBeingCleaned", 0, "/dead/share/winsvcs.exe", {5, 42}, false},
+                    DetectionDuringCleanup{"NoPathThatCouldBeRead", 0, "", {}, false}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(AppTest, OnlyTheLeftButtonAloneDrags) {
     start();
