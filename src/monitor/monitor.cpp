@@ -23,9 +23,13 @@ std::optional<Detection> pollTick(const WatchEntry& entry, const ProcessTable& p
             // kill can end the process before it could be read afterwards, and
             // the cleanup would lose the worm's file. A path that cannot be
             // read does not hold the kill back.
-            ExecutableFile file = process.executable().value_or(ExecutableFile{});
+            std::optional<ExecutableFile> file = process.executable();
             killer.endAll({entry.name, entry.killCommand});
-            detection.lastExecutable = std::move(file);
+            // A kill may end every copy at the first order, before the
+            // later copies of this pass are read: a path they no longer give
+            // does not wipe the one an earlier copy gave.
+            if (file || !detection.lastExecutable)
+                detection.lastExecutable = std::move(file).value_or(ExecutableFile{});
         }
         return true;
     });

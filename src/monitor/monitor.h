@@ -18,8 +18,9 @@ bool FindProcess(const ProcessTable& processes, std::string_view ProcessName);
 
 // What a poll tick that found its worm leaves for the main window.
 struct Detection {
-    // Executable of the last copy killed (an empty path when it could not be
-    // read); absent when the worm was gone by the second enumeration.
+    // Executable of the last copy killed whose path could be read (an empty
+    // path when none could); absent when the worm was gone by the second
+    // enumeration.
     std::optional<ExecutableFile> lastExecutable;
 };
 

@@ -116,7 +116,9 @@ enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 // - A close request from the user (Alt+F4, the system menu, the window
 //   manager's close button) hides the window as hide() does; it raises no
 //   event and the window stays loaded. An end request from outside the
-//   program (another program's polite close, log-off) ends the message loop.
+//   program (another program's polite close, the end of the user's session
+//   at log-off or shut-down) ends the message loop; the end of a session is
+//   never refused or held up.
 class WindowEvents {
 public:
     virtual void load() {}

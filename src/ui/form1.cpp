@@ -43,24 +43,32 @@ void Form1::click(ControlId control) {
 
 void Form1::Command1_Click() {
     if (cleaning_) return;
-    cleaning_ = true;
+    cleaning_ = ExecutableFile{window_->caption(Label2), label2File_};
     window_->setEnabled(Command1, false);
-    fileWorker_.post([this, path = window_->caption(Label2), worm = label2File_] {
-        const CleanupOutcome outcome = cleanUp(path, worm, files_);
+    fileWorker_.post([this, cleaned = *cleaning_] {
+        const CleanupOutcome outcome = cleanUp(cleaned.path, cleaned.identity, files_);
         toolkit_.post([this, outcome] { CleanupFinished(outcome); });
     });
 }
 
 void Form1::CleanupFinished(CleanupOutcome outcome) {
-    cleaning_ = false;
-    // A worm detected meanwhile holds Label2 now: its path stays for the next
-    // cleanup, and Command1 comes back for it.
-    if (std::exchange(detectedWhileCleaning_, false)) {
+    const ExecutableFile cleaned = *std::exchange(cleaning_, std::nullopt);
+    // A worm detected meanwhile in another file holds Label2 now: its path
+    // stays for the next cleanup, and Command1 comes back for it.
+    if (label2HoldsAnotherWormThan(cleaned)) {
         window_->setEnabled(Command1, true);
         return;
     }
     window_->setCaption(Label2, outcomeText(outcome));
     label2File_.reset();
+}
+
+// A worm relaunched from the file being cleaned is that same file: the
+// outcome still answers the click. So does a detection that could read no path.
+bool Form1::label2HoldsAnotherWormThan(const ExecutableFile& cleaned) const {
+    const std::string shown = window_->caption(Label2);
+    if (shown.empty()) return false;
+    return shown != cleaned.path || !(label2File_ == cleaned.identity);
 }
 
 void Form1::Command2_Click() {
@@ -79,10 +87,8 @@ void Form1::PollTimer_Timer(const WatchEntry& entry) {
         window_->setCaption(Label2, detection->lastExecutable->path);
         label2File_ = detection->lastExecutable->identity;
     }
-    if (cleaning_)
-        detectedWhileCleaning_ = true;
-    else
-        window_->setEnabled(Command1, true);
+    // During a cleanup Command1 waits for its end, which decides.
+    if (!cleaning_) window_->setEnabled(Command1, true);
     window_->show();
     window_->setCaption(Label1, entry.alertText);
 }

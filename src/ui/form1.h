@@ -34,6 +34,7 @@ private:
     void Form_MouseMove(int buttons);
     void Command1_Click();
     void CleanupFinished(CleanupOutcome outcome);
+    bool label2HoldsAnotherWormThan(const ExecutableFile& cleaned) const;
     void Command2_Click();
     // Timer1_Timer to Timer9_Timer: one handler, told apart by their watch entry.
     void PollTimer_Timer(const WatchEntry& entry);
@@ -47,9 +48,8 @@ private:
     std::unique_ptr<FrmSplash> splash_;
     // Which file the path in Label2 stood for when it was read.
     std::optional<FileIdentity> label2File_;
-    // A cleanup under way, and whether a detection came in meanwhile.
-    bool cleaning_ = false;
-    bool detectedWhileCleaning_ = false;
+    // The path and file of the cleanup under way.
+    std::optional<ExecutableFile> cleaning_;
     // The cleanup's file steps run here: a file system that stops answering
     // (a failing stick, a dead share) must not stop the poll timers.
     SerialWorker fileWorker_;

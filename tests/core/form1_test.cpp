@@ -1,5 +1,3 @@
-#include <future>
-
 #include "app_fixture.h"
 
 namespace quorvex::test {
@@ -179,37 +177,47 @@ TEST_F(AppTest, CleanupOfAFileThatIsNoLongerTheWormsSaysItFailed) {
 }
 
 // A cleanup on a file system that stops answering must not stop the guard.
-TEST_F(AppTest, HangingCleanupLeavesTheGuardKillingAndTheButtonDisabled) {
+TEST_P(HangingCleanupTest, HangingCleanupLeavesTheGuardKillingAndTheButtonDisabled) {
+    const DetectionDuringCleanup& detected = GetParam();
+    const WatchEntry& worm = kWatchList[detected.entry];
     start();
     runWorm("winsvcs.exe", "/dead/share/winsvcs.exe", {5, 42});
     toolkit.advance(100);
     processes.processes.clear();
-    std::promise<void> answer;
-    std::shared_future<void> answered = answer.get_future().share();
-    files.onReach = [answered] { answered.wait(); };
-    main().click(Command1);
+    std::promise<void> answer = clickIntoAHangingCleanup();
     EXPECT_FALSE(command1Enabled());
-
     const int ticks = totalPollTicks();
     killer.orders.clear();
-    runWorm("DriveMgr.exe", "/media/v/DriveMgr.exe", {6, 7});
+    runWorm(std::string(worm.name), detected.path, detected.identity);
     toolkit.advance(1000);
     EXPECT_EQ(totalPollTicks() - ticks, 10 * pollTimers);
     ASSERT_FALSE(killer.orders.empty());
-    EXPECT_EQ(killer.orders[0].imageName, "DriveMgr.exe");
-    EXPECT_EQ(label1(), kWatchList[5].alertText);
-    EXPECT_EQ(label2(), "/media/v/DriveMgr.exe");
+    EXPECT_EQ(killer.orders[0].imageName, worm.name);
+    EXPECT_EQ(label1(), worm.alertText);
+    EXPECT_EQ(label2(), detected.path);
     EXPECT_FALSE(command1Enabled()) << "one cleanup at a time";
 
     processes.processes.clear();
     answer.set_value();
-    // The new worm's path stays for the next cleanup, and the button returns for it.
-    ASSERT_TRUE(toolkit.runPostedTasksUntil([&] { return command1Enabled(); }));
-    EXPECT_EQ(label2(), "/media/v/DriveMgr.exe");
-    ASSERT_TRUE(cleanUpAndWait());
-    EXPECT_EQ(label2(), "病毒清除成功！");
-    EXPECT_TRUE(files.disk.at("/media/v/DriveMgr.exe").kind == FileStatus::Kind::Directory);
+    if (detected.handsBack) {
+        // The new worm's path stays for the next cleanup, and the button returns for it.
+        ASSERT_TRUE(toolkit.runPostedTasksUntil([&] { return command1Enabled(); }));
+        EXPECT_EQ(label2(), detected.path);
+        main().click(Command1);
+    }
+    // Then the click is answered: at once when the worm came back from the cleaned file or gave no path.
+    ASSERT_TRUE(toolkit.runPostedTasksUntil([&] { return label2() == kCleanupSucceededText; }));
+    EXPECT_FALSE(command1Enabled());
+    const std::string cleaned = detected.handsBack ? detected.path : "/dead/share/winsvcs.exe";
+    EXPECT_TRUE(files.disk.at(cleaned).kind == FileStatus::Kind::Directory);
 }
+
+INSTANTIATE_TEST_SUITE_P(AppTest, HangingCleanupTest,
+    testing::Values(DetectionDuringCleanup{"AnotherWorm", 5, "/media/v/DriveMgr.exe", {6, 7}, true},
+                    DetectionDuringCleanup{"AnotherFileAtThePath", 0, "/dead/share/winsvcs.exe", {5, 43}, true},
+                    DetectionDuringCleanup{"TheFileBeingCleaned", 0, "/dead/share/winsvcs.exe", {5, 42}, false},
+                    DetectionDuringCleanup{"NoPathThatCouldBeRead", 0, "", {}, false}),
+    testing::PrintToStringParamName());
 
 TEST_F(AppTest, OnlyTheLeftButtonAloneDrags) {
     start();

@@ -96,16 +96,38 @@ TEST(PollTick, KillsEveryCopyRightAfterReadingItsPath) {
     EXPECT_EQ(table.enumerations, 2) << "the kill pass is a second, fresh enumeration";
 }
 
-TEST(PollTick, UnreadablePathStillKillsAndGivesEmptyText) {
-    FakeProcessTable table;
-    RecordingKiller killer;
-    table.processes = {{"winrgtt.exe", std::nullopt}};
-    const auto detection = pollTick(kWatchList[3], table, killer);
-    ASSERT_TRUE(detection);
-    EXPECT_EQ(killer.orders.size(), 1u);
-    ASSERT_TRUE(detection->lastExecutable);
-    EXPECT_EQ(detection->lastExecutable->path, "");
-    EXPECT_FALSE(detection->lastExecutable->identity);
+// A copy whose path cannot be read still gets its kill. Its empty text is
+// what Label2 receives only when no copy of the pass gave a path: a kill that
+// ended every copy at the first order leaves the later copies unreadable.
+TEST(PollTick, UnreadablePathsStillKillAndGiveEmptyTextOnlyWhenNoCopyWasRead) {
+    struct Case {
+        std::vector<std::optional<std::string>> paths;  // of the copies, in enumeration order
+        std::optional<std::uint64_t> shownCopy;         // whose path and file Label2 receives
+    };
+    const Case cases[] = {
+        {{std::nullopt}, std::nullopt},
+        {{"/media/a/winrgtt.exe", std::nullopt, std::nullopt}, 0},
+        {{std::nullopt, "/media/b/winrgtt.exe"}, 1},
+        {{"/media/a/winrgtt.exe", std::nullopt, "/media/c/winrgtt.exe"}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.paths));
+        FakeProcessTable table;
+        RecordingKiller killer;
+        for (std::uint64_t copy = 0; copy < c.paths.size(); ++copy)
+            table.processes.push_back({"winrgtt.exe", c.paths[copy], FileIdentity{5, copy}});
+        const auto detection = pollTick(kWatchList[3], table, killer);
+        ASSERT_TRUE(detection);
+        EXPECT_EQ(killer.orders.size(), c.paths.size());
+        ASSERT_TRUE(detection->lastExecutable);
+        if (c.shownCopy) {
+            EXPECT_EQ(detection->lastExecutable->path, c.paths[*c.shownCopy]);
+            EXPECT_EQ(detection->lastExecutable->identity, (FileIdentity{5, *c.shownCopy}));
+        } else {
+            EXPECT_EQ(detection->lastExecutable->path, "");
+            EXPECT_FALSE(detection->lastExecutable->identity);
+        }
+    }
 }
 
 TEST(PollTick, WormGoneByTheSecondEnumerationStillDetectsWithoutKill) {

@@ -6,6 +6,7 @@
 #include "platform/windows/system_process_table.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/win32_killer.h"
+#include "kill_line_watch.h"
 #include "stand_ins.h"
 #include "support/error_report.h"
 
@@ -77,6 +78,39 @@ TEST_F(ProcessesTest, PollTickKillsEveryCopyOfItsWormAndNoOtherProcess) {
     EXPECT_TRUE(StandIns::endsWithin(second, 5000));
     EXPECT_FALSE(StandIns::endsWithin(other, 0)) << "WindowsServices.exe is another worm's name";
     EXPECT_FALSE(pollTick(entryNamed("winsvcs.exe"), table, killer));
+}
+
+TEST_F(ProcessesTest, KillerEndsEveryCopyThroughItsOwnProcessAtOnce) {
+    const HANDLE first = standIns.start(L"WinSvcs.exe");
+    const HANDLE second = standIns.start(L"winsvcs.exe");
+    const HANDLE other = standIns.start(L"winsvcs2.exe");
+    Win32Killer killer;
+    EXPECT_EQ(killer.terminateByImageName("WINSVCS.EXE"), 2);
+    EXPECT_TRUE(StandIns::endsWithin(first, kEventBoundMs));
+    EXPECT_TRUE(StandIns::endsWithin(second, kEventBoundMs));
+    EXPECT_FALSE(StandIns::endsWithin(other, 0)) << "only the whole name is the worm's";
+}
+
+// A relaunch storm: copy after copy of one worm, each found by a tick of its
+// own while the kill line of an earlier tick may still run. Every copy dies,
+// and no second line of that name starts while one runs.
+TEST_F(ProcessesTest, StormOfCopiesAllDiesWithOneKillLineOfTheNameAtATime) {
+    const WatchEntry& entry = entryNamed("winhxvh.exe");
+    Win32Killer killer;
+    KillLineWatch lines(L"winhxvh.exe");
+    std::vector<HANDLE> copies;
+    // Twenty copies, and more until the watch has seen a line run.
+    const ULONGLONG deadline = GetTickCount64() + kEventBoundMs;
+    while (copies.size() < 20 || (lines.mostInterpreters() == 0 && GetTickCount64() < deadline)) {
+        copies.push_back(standIns.start(L"winhxvh.exe"));
+        // A line of an earlier tick may have ended this copy before its tick.
+        if (const auto detection = pollTick(entry, table, killer); detection && detection->lastExecutable) {
+            EXPECT_EQ(detection->lastExecutable->path, standIns.path(L"winhxvh.exe"));
+        }
+    }
+    for (const HANDLE copy : copies) EXPECT_TRUE(StandIns::endsWithin(copy, kEventBoundMs));
+    EXPECT_EQ(lines.mostInterpreters(), 1);
+    EXPECT_LE(lines.mostTaskkills(), 1);
 }
 
 TEST(Win32Killer, KillLineThatCannotStartThrowsWithTheSystemsErrorNumber) {

@@ -1,6 +1,6 @@
 // The program as a user meets it: a second start in the session ends at once;
 // a close typed on the alert only hides it and the guard goes on; an end
-// request from another program ends it.
+// request from another program ends it, and so does the end of the session.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -115,6 +115,29 @@ TEST(Win32Program, AltF4HidesTheAlertTheGuardGoesOnAndWmCloseEndsIt) {
 
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.endsWithin(kBoundMs)) << "WM_CLOSE from another program did not end it";
+}
+
+// As the system ends a session: it asks every top-level window, then tells
+// each whether the session ends. The guard never refuses, and goes on when
+// the session goes on.
+void endSession(HWND window, bool ends) {
+    DWORD_PTR answer = FALSE;
+    ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, kBoundMs, &answer));
+    EXPECT_EQ(answer, DWORD_PTR(TRUE)) << "the guard held up the log-off";
+    ASSERT_TRUE(SendMessageTimeoutW(window, WM_ENDSESSION, ends, ENDSESSION_LOGOFF, SMTO_NORMAL, kBoundMs, &answer));
+}
+
+TEST(Win32Program, TheEndOfTheSessionEndsTheGuardWithoutAWord) {
+    StandIns standIns;
+    Program program;
+    HWND main = nullptr;
+    ASSERT_TRUE(eventually([&] { return (main = windowOf(program.id(), L"Quorvex", false)) != nullptr; }));
+    endSession(main, false);  // another program refused: the session goes on
+    ASSERT_TRUE(detectionShowsTheAlert(standIns, main)) << "the guard stopped with the session going on";
+
+    endSession(main, true);
+    EXPECT_TRUE(program.endsWithin(kBoundMs)) << "the guard outlived its session";
+    EXPECT_EQ(program.exitCode(), 0u) << "it ended with a report";
 }
 
 }  // namespace

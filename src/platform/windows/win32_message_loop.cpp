@@ -1,4 +1,5 @@
-// The toolkit's message loop, and the call that runs what is pending.
+// The toolkit's message loop, the call that runs what is pending, and the
+// end of the session.
 #include <algorithm>
 
 #include "platform/windows/wide_text.h"
@@ -35,6 +36,17 @@ void Win32Toolkit::processPendingEvents() {
         if (msg.message == WM_TIMER) timersRun.push_back(timer);
         handleMessage(msg);
     }
+}
+
+void Win32Toolkit::endSession() {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM) {
+            if (Win32Window* window = Win32Window::fromHandle(hwnd)) window->unload();
+            return TRUE;
+        },
+        0);
+    PostQuitMessage(0);
 }
 
 void Win32Toolkit::handleMessage(MSG& msg) {

@@ -66,7 +66,7 @@ bool Win32Window::onInput(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Drawing, focus, DPI, close requests and the window's end.
+// Drawing, focus, DPI, close and end requests, and the window's end.
 bool Win32Window::onWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
     case WM_CTLCOLORSTATIC:
@@ -94,6 +94,13 @@ bool Win32Window::onWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     case WM_CLOSE:
         // Another program's polite end request (taskkill without /f): the program ends.
         PostQuitMessage(0);
+        return true;
+    case WM_QUERYENDSESSION:
+        result = TRUE;  // the guard never holds up a log-off or shut-down
+        return true;
+    case WM_ENDSESSION:
+        // The system may end the process as soon as this returns.
+        if (wParam) toolkit_.endSession();
         return true;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

@@ -32,6 +32,9 @@ public:
     void post(std::function<void()> task) override;
 
     void dispatch(const std::function<void()>& handler) noexcept { dispatch_.run(handler); }
+    // The user's session ends: unloads every window of the toolkit and ends
+    // the message loop, so the program ends without another word.
+    void endSession();
 
     // A picture asset, decoded once from the program's resources.
     const Picture& picture(std::string_view asset);

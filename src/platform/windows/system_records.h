@@ -1,0 +1,24 @@
+// The system's own record of every process, with what names each process
+// for good: its ID, which the system may give again once it has ended, and
+// its creation time, which tells the processes of one ID apart.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace quorvex {
+
+struct SystemRecord {
+    unsigned long id;
+    std::wstring_view imageName;  // valid only inside the visit
+    std::uint64_t createdAt;      // in 100 ns since 1601, as FILETIME counts
+};
+
+// Takes every record afresh in one call (NtQuerySystemInformation) into
+// `buffer`, which keeps its room for the next pass, and visits them in the
+// system's order. Throws std::system_error when the records cannot be read.
+void forEachSystemRecord(std::vector<char>& buffer, const std::function<void(const SystemRecord&)>& visit);
+
+}  // namespace quorvex
