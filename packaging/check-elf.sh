@@ -44,7 +44,7 @@ had_in_oldest() {
   for name in "$name" ${stat_before_2_33[$name]:-}; do
     while read -r version; do
       newer_than "$version" "$oldest_glibc" || return 0
-    done < <(grep -F "$name@GLIBC_" <<<"$defined" | grep "^$name@" | sed 's/.*@GLIBC_//')
+    done < <(sed -n "s/^$name@GLIBC_//p" <<<"$defined")
   done
   return 1
 }
@@ -57,5 +57,5 @@ while IFS=@ read -r name version; do
 done < <(grep '@GLIBC_' <<<"$imports")
 
 echo "check-elf: $(basename "$program"): PIE, BIND_NOW, GNU_RELRO, __stack_chk_fail," \
-  "fortified calls $(echo $checked); glibc $newest and older" \
+  "fortified calls ${checked//$'\n'/ }; glibc $newest and older" \
   "${reversioned[*]:+(and, by their 2.31 versions: ${reversioned[*]})}"
