@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from build/linux and checks it: lintian finds no
-# error; installed, the program (stripped), its entries, metainfo, icons and
-# documents are in place, the metainfo validates, and it runs; removed, only the autostart entry is left, and desktops skip it
+# error and no hardening tag; installed, the program (stripped, hardened, fit
+# for glibc 2.31: check-elf.sh), its entries, metainfo, icons and documents are
+# in place, the metainfo validates, and it runs; removed, only the autostart entry is left, and desktops skip it
 # as its TryExec program is gone; purged, nothing of it is left. Needs root (it
 # installs the package).
 set -euo pipefail
@@ -31,8 +32,14 @@ for size in 16 32 48 64 128 256; do files+=("/usr/share/icons/hicolor/${size}x$s
 
 fail() { echo "check-deb: $*" >&2; apt-get purge -y -q quorvex >/dev/null 2>&1 || true; exit 1; }
 
-# Tags of every level are shown; errors fail the check.
-lintian --display-info --fail-on error "$deb" 2>/dev/null || fail "lintian reports errors in $(basename "$deb")"
+# Tags of every level are shown; errors fail the check, and so does any
+# hardening tag, of whatever level.
+tags=$(lintian --display-info --fail-on error "$deb" 2>/dev/null) || {
+  echo "$tags"
+  fail "lintian reports errors in $(basename "$deb")"
+}
+echo "lintian: ${tags:-no tags}"
+! grep -q 'hardening-' <<<"$tags" || fail "lintian finds $(basename "$deb") not hardened"
 version=$(dpkg-deb -f "$deb" Version)
 changelog=$(zcat -f packaging/debian/changelog | head -n 1)
 [[ $changelog == "quorvex ($version) "* ]] || fail "changelog starts with '$changelog', not version $version"
@@ -45,6 +52,7 @@ grep -qx "$autostart" /var/lib/dpkg/info/quorvex.conffiles || fail "autostart en
 appstreamcli validate --no-net /usr/share/metainfo/invalid.quorvex.Quorvex.metainfo.xml >/dev/null ||
   fail "the AppStream metainfo does not validate"
 file -b /usr/bin/quorvex | grep -q ', stripped' || fail "the packaged program is not stripped"
+packaging/check-elf.sh /usr/bin/quorvex || fail "the packaged program is not built as distributions expect"
 
 # The installed program starts and stays up (it never ends by itself); a
 # runtime folder of its own keeps any other guard's session claim apart.

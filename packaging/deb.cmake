@@ -3,6 +3,12 @@
 # autostart entry so the guard starts with every desktop session.
 include(GNUInstallDirs)
 
+# The program as distributions expect it: hardened, and fit for glibc 2.31.
+if(BUILD_TESTING)
+  add_test(NAME program_elf COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check-elf.sh $<TARGET_FILE:quorvex>)
+  set_tests_properties(program_elf PROPERTIES LABELS program)
+endif()
+
 install(TARGETS quorvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES quorvex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 # Software centres list the program from its AppStream metainfo, named by its ID.

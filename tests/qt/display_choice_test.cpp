@@ -30,8 +30,9 @@ TEST(DisplayChoice, XWhereItAnswersThenWaylandThenNoScreen) {
         EXPECT_EQ(choice->platform, row.platform) << row.what;
         EXPECT_EQ(!choice->notice.empty(), row.notice) << row.what;
         EXPECT_EQ(choice->notice.find('\n'), std::string::npos) << row.what;
-        if (!row.displays.x.empty() && row.notice)
+        if (!row.displays.x.empty() && row.notice) {
             EXPECT_NE(choice->notice.find(row.displays.x), std::string::npos) << "says which display failed";
+        }
     }
 }
 

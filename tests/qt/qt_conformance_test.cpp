@@ -86,7 +86,7 @@ public:
         QWidget* widget = QtToolkit::widgetOf(window);
         if (!widget) return;
         const auto [qtKey, modifiers] = qtKeyOf(key);
-        QTest::keyClick(widget->windowHandle(), qtKey, modifiers);
+        clickKey(widget->windowHandle(), qtKey, modifiers);
     }
     // What the platform does with the window manager's close request.
     void requestClose(Window& window) override {

@@ -1,6 +1,7 @@
 #include "qt_test_env.h"
 
 #include <QtCore/QEventLoop>
+#include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtGui/QWindow>
 #include <QtTest/QTest>
@@ -61,6 +62,12 @@ void clickAt(QWidget* widget, QPoint at) {
     QTest::mouseClick(window, Qt::LeftButton, {}, at);
 }
 
+void clickKey(QWindow* window, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    const QPointer<QWindow> standing(window);
+    QTest::keyPress(window, key, modifiers);
+    if (standing) QTest::keyRelease(window, key, modifiers);
+}
+
 Rect rectInWindow(const QWidget* widget) {
     const QPoint corner = widget->mapTo(widget->window(), QPoint(0, 0));
     return {corner.x(), corner.y(), widget->width(), widget->height()};
@@ -69,8 +76,10 @@ Rect rectInWindow(const QWidget* widget) {
 }  // namespace quorvex::test
 
 int main(int argc, char** argv) {
-    // Every window of these tests lives off screen, with or without a display.
+    // Every window of these tests lives off screen, with or without a display,
+    // on a screen of 96 dpi, as Qt 6's offscreen one is (Qt 5's claims 100).
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_FONT_DPI", "96");
     testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     quorvex::test::toolkit.reset();

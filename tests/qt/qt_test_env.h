@@ -11,6 +11,7 @@
 #include "support/geometry.h"
 
 class QWidget;
+class QWindow;
 
 namespace quorvex::test {
 
@@ -27,6 +28,11 @@ void pressAt(QWidget* widget, QPoint at, Qt::MouseButton button = Qt::LeftButton
 void moveTo(QWidget* widget, QPoint at);
 void releaseAt(QWidget* widget, QPoint at, Qt::MouseButton button = Qt::LeftButton);
 void clickAt(QWidget* widget, QPoint at);
+
+// A key pressed and released on a window, as the platform delivers it. The
+// release goes only to a window the press left standing (Qt 5's own click
+// would send it to a deleted one).
+void clickKey(QWindow* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
 // A widget's rectangle relative to its top-level window.
 Rect rectInWindow(const QWidget* widget);

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/qt/qt_compat.h"
 #include "platform/qt/qt_units.h"
 #include "platform/qt/qt_window.h"
 
@@ -20,7 +21,7 @@ namespace {
 QFont toQFont(const Font& font) {
     QFont qfont(toQString(font.face));
     qfont.setPointSizeF(font.points);
-    qfont.setWeight(static_cast<QFont::Weight>(font.weight));
+    qt_compat::setWeight(qfont, font.weight);
     return qfont;
 }
 
@@ -30,7 +31,8 @@ class FrameControl final : public QFrame {
 public:
     FrameControl(QtWindow& owner, ControlId id, QWidget* parent)
         : QFrame(parent), owner_(owner), id_(id) {
-        setFrameStyle(QFrame::Box | QFrame::Sunken);
+        setFrameShape(QFrame::Box);
+        setFrameShadow(QFrame::Sunken);
     }
 
 protected:
@@ -39,7 +41,7 @@ protected:
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() != Qt::LeftButton || !std::exchange(pressed_, false)) return;
-        if (rect().contains(event->position().toPoint()))
+        if (rect().contains(qt_compat::localPoint(*event)))
             owner_.raise([id = id_](WindowEvents& events) { events.click(id); });
     }
 

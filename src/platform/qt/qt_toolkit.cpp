@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 
+#include "platform/qt/qt_compat.h"
 #include "platform/qt/qt_window.h"
 
 // The logo and the icon, compiled into the program (src/ui/assets/assets.qrc).
@@ -16,10 +17,15 @@ namespace quorvex {
 
 namespace {
 const QtWindow* asQtWindow(const Window& window) { return dynamic_cast<const QtWindow*>(&window); }
+
+std::unique_ptr<QApplication> makeApplication(int& argc, char** argv) {
+    qt_compat::prepareApplication();
+    return std::make_unique<QApplication>(argc, argv);
+}
 }  // namespace
 
 QtToolkit::QtToolkit(int& argc, char** argv)
-    : app_(std::make_unique<QApplication>(argc, argv)), dispatch_(&showErrorReport) {
+    : app_(makeApplication(argc, argv)), dispatch_(&showErrorReport) {
     initAssets();
     // Hiding or unloading every window never ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -4,6 +4,7 @@
 #include <QtGui/QWindow>
 #include <QtWidgets/QWidget>
 
+#include "platform/qt/qt_compat.h"
 #include "platform/qt/qt_window.h"
 
 namespace quorvex {
@@ -11,10 +12,10 @@ namespace quorvex {
 void SurfaceDrag::pressed(const QMouseEvent& event, const QWidget& window) {
     if (event.button() != Qt::LeftButton) return;
     leftPressedHere_ = true;
-    pressOffset_ = event.globalPosition().toPoint() - window.pos();
+    pressOffset_ = qt_compat::globalPoint(event) - window.pos();
 }
 
-void SurfaceDrag::moved(const QMouseEvent& event) { lastGlobal_ = event.globalPosition().toPoint(); }
+void SurfaceDrag::moved(const QMouseEvent& event) { lastGlobal_ = qt_compat::globalPoint(event); }
 
 void SurfaceDrag::released(const QMouseEvent& event) {
     if (event.button() != Qt::LeftButton) return;

@@ -1,7 +1,6 @@
 #include "platform/qt/x11_properties.h"
 
 #include <QtGui/QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
 #include <array>
@@ -10,14 +9,14 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/qt/qt_compat.h"
+
 namespace quorvex::x11 {
 
 namespace {
 
 xcb_connection_t* connection() {
-    if (!available()) return nullptr;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
+    return available() ? qt_compat::x11Connection() : nullptr;
 }
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
