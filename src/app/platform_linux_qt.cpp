@@ -1,4 +1,4 @@
-// Linux desktop: Qt6 Widgets windows, processes from /proc.
+// Linux desktop: Qt Widgets (Qt 6 or 5.15) windows, processes from /proc.
 #include "app/platform.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-// The window toolkit on Qt6 Widgets, for Linux desktops (xcb) and for running
+// The window toolkit on Qt Widgets (Qt 6 or 5.15), for Linux desktops (xcb) and for running
 // without a display (offscreen).
 #pragma once
 
