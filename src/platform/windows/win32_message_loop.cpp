@@ -39,13 +39,7 @@ void Win32Toolkit::processPendingEvents() {
 }
 
 void Win32Toolkit::endSession() {
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM) {
-            if (Win32Window* window = Win32Window::fromHandle(hwnd)) window->unload();
-            return TRUE;
-        },
-        0);
+    EnumThreadWindows(GetCurrentThreadId(), unloadWindow, 0);
     PostQuitMessage(0);
 }
 
