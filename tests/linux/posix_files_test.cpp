@@ -13,6 +13,7 @@
 #include <set>
 
 #include "platform/linux/file_descriptor.h"
+#include "platform/linux/file_status.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
 #include "child_process.h"
@@ -69,9 +70,8 @@ private:
 
 // The file the kernel names at `path` now, as a detection would record it.
 std::optional<FileIdentity> identityOf(const fs::path& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
-    return FileIdentity{std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)};
+    const auto status = statusAt(AT_FDCWD, path.c_str());
+    return status ? std::optional(status->identity) : std::nullopt;
 }
 
 int inodeFlags(const fs::path& path) {
