@@ -138,6 +138,7 @@ std::optional<std::string_view> firstArgument(std::string_view cmdline, bool fil
 
 std::optional<StatFields> parseStat(std::string_view stat) {
     constexpr unsigned long kKernelThreadFlag = 0x00200000;  // PF_KTHREAD
+    constexpr unsigned long kExitingFlag = 0x00000004;       // PF_EXITING
     // The command name may itself hold parentheses: it ends at the last ')'.
     const auto open = stat.find('(');
     const auto close = stat.rfind(')');
@@ -159,8 +160,8 @@ std::optional<StatFields> parseStat(std::string_view stat) {
     if (!skip(5) || !takeNumber(fields, flags) || !skip(10) || !takeNumber(fields, threads))
         return std::nullopt;
     const char code = state->front();
-    return StatFields{stat.substr(open + 1, close - open - 1), code == 'Z' || code == 'X' || code == 'x',
-                      (flags & kKernelThreadFlag) != 0, threads};
+    const bool exited = code == 'Z' || code == 'X' || code == 'x' || (flags & kExitingFlag) != 0;
+    return StatFields{stat.substr(open + 1, close - open - 1), exited, (flags & kKernelThreadFlag) != 0, threads};
 }
 
 std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0) {

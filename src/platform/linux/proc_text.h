@@ -57,8 +57,10 @@ std::optional<std::string_view> firstArgument(std::string_view cmdline, bool fil
 // num_threads ...") tells of a process whose executable cannot be read.
 struct StatFields {
     std::string_view commandName;
-    // The thread-group leader has exited. With other threads still running
-    // the process lives on; alone, it is a zombie waiting to be reaped.
+    // The thread-group leader has exited, or is exiting (its executable is
+    // already out of reach then). With other threads still running the
+    // process lives on; alone, it is a zombie waiting to be reaped, or soon
+    // one.
     bool exited = false;
     bool kernelThread = false;  // never runs a program of its own
     long threads = 0;           // threads of the process, the exited leader included
