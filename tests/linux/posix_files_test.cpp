@@ -123,6 +123,12 @@ public:
 
     std::string readFile(std::string_view name) override { return test::readFile(at(name)); }
     std::optional<FileIdentity> identityOf(std::string_view name) override { return test::identityOf(at(name)); }
+    // The next file system gets the same device number; only its mount differs.
+    FileIdentity onTheNextVolume(const FileIdentity& identity) override {
+        FileIdentity next = identity;
+        ++next.volume;
+        return next;
+    }
     std::optional<FileStatus::Kind> kindAt(std::string_view name) override {
         switch (fs::symlink_status(at(name)).type()) {
             case fs::file_type::not_found: return std::nullopt;

@@ -2,7 +2,6 @@
 // file system that never answers.
 #include <signal.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "child_process.h"
+#include "mount_point.h"
 #include "platform/headless/headless_toolkit.h"
 #include "platform/linux/image_killer.h"
 #include "platform/linux/posix_files.h"
@@ -24,13 +24,6 @@ namespace quorvex::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Another file system's root: its device differs from its parent's.
-bool isMountPoint(const fs::path& path) {
-    struct stat self {}, parent {};
-    return ::stat(path.c_str(), &self) == 0 && ::stat(path.parent_path().c_str(), &parent) == 0 &&
-           self.st_dev != parent.st_dev;
-}
 
 // The silent file system mounted at `at` for as long as this lives; going,
 // it ends the server (which fails every request still waiting) and detaches
