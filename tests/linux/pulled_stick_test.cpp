@@ -20,14 +20,9 @@
 
 #include "child_process.h"
 #include "mount_point.h"
-#include "platform/headless/headless_toolkit.h"
 #include "platform/linux/file_descriptor.h"
-#include "platform/linux/image_killer.h"
-#include "platform/linux/posix_files.h"
-#include "platform/linux/proc_table.h"
+#include "real_guard.h"
 #include "temp_folder.h"
-#include "ui/form1.h"
-#include "ui/form1_layout.h"
 #include "watched_names_lock.h"
 
 namespace quorvex::test {
@@ -171,13 +166,8 @@ TEST_P(PulledStick, TheNextStickAtTheSamePlaceKeepsItsFileAndTheCleanupFails) {
     if (!port.attached()) GTEST_SKIP() << "no loop device could be had";
     const fs::path mountPoint = folder / "U盘";
     fs::create_directory(mountPoint);
-    HeadlessToolkit toolkit;
-    const ProcProcessTable processes;
-    ImageKiller killer;
-    PosixFileSystem files;
-    Form1 form(toolkit, processes, killer, files);
-    toolkit.run(form.window());
-    auto& window = static_cast<HeadlessWindow&>(form.window());
+    RealGuard guard;
+    HeadlessWindow& window = guard.window();
 
     const WatchEntry& watched = kWatchList[0];
     const fs::path atThePath = mountPoint / std::string(watched.name);
@@ -187,10 +177,7 @@ TEST_P(PulledStick, TheNextStickAtTheSamePlaceKeepsItsFileAndTheCleanupFails) {
     std::ofstream(atThePath, std::ios::binary) << readFile(kSleepProgram);
     const Numbers wormNumbers = numbersOf(atThePath);
     const auto worm = startSleeper(atThePath);
-    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-         worm->running() && std::chrono::steady_clock::now() < deadline;)
-        toolkit.advance(100);
-    ASSERT_TRUE(diedOfSigkill(worm->waitForExit(std::chrono::milliseconds(0)))) << "the worm still runs";
+    ASSERT_TRUE(guard.pollUntilKilled(*worm)) << "the worm still runs";
     ASSERT_EQ(window.caption(form1::Label1), watched.alertText);
     ASSERT_EQ(window.caption(form1::Label2), atThePath.string());
 
@@ -203,7 +190,7 @@ TEST_P(PulledStick, TheNextStickAtTheSamePlaceKeepsItsFileAndTheCleanupFails) {
     ASSERT_EQ(numbersOf(atThePath), wormNumbers) << "the next stick's file must look like the worm's";
 
     window.click(form1::Command1);
-    ASSERT_TRUE(toolkit.runPostedTasksUntil([&] { return !window.caption(form1::Label2).starts_with("/"); }));
+    ASSERT_TRUE(guard.toolkit.runPostedTasksUntil([&] { return !window.caption(form1::Label2).starts_with("/"); }));
     EXPECT_EQ(window.caption(form1::Label2), kCleanupFailedText);
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(atThePath)));
     EXPECT_EQ(readFile(atThePath), "the next stick's own file");
