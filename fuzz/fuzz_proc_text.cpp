@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto stat = parseStat(input)) require(inside(stat->commandName, input));
 
     // A memfd's program goes by the memfd's name.
-    const std::string_view command = first.starts_with("memfd:") ? first.substr(6) : first;
+    const std::string_view command = first.starts_with("memfd:") ? quorvex::lastComponent(first.substr(6)) : first;
     const std::string_view fromCommand = nameFromCommand(first, second);
     require((fromCommand == command && inside(fromCommand, first)) ||
             (inside(fromCommand, second) && isTrustworthyName(fromCommand) && fromCommand.starts_with(command)));

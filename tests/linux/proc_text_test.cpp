@@ -175,6 +175,7 @@ TEST(ProcText, CommandNameIsExtendedOnlyWhenTheKernelCutIt) {
     EXPECT_EQ(nameFromCommand("memfd:winsvcs.e", "winsvcs.exe"), "winsvcs.exe");
     EXPECT_EQ(nameFromCommand("memfd:winsvcs.e", "/x/other"), "winsvcs.e");
     EXPECT_EQ(nameFromCommand("memfd:winrgtt", "winrgtt.exe.bak"), "winrgtt");
+    EXPECT_EQ(nameFromCommand("memfd:usb/winsv", "winsvcs.exe"), "winsvcs.exe");
 }
 
 // Recorded from a Windows program run by Wine 8 from "/tmp/wexp/usb drive 中文".

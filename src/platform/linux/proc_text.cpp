@@ -165,8 +165,9 @@ std::optional<StatFields> parseStat(std::string_view stat) {
 }
 
 std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0) {
-    std::string_view name = commandName;
-    if (name.starts_with(kMemfdPrefix)) name.remove_prefix(kMemfdPrefix.size());
+    // A memfd is named as in its executable link.
+    const std::string_view name =
+        commandName.starts_with(kMemfdPrefix) ? lastComponent(commandName.substr(kMemfdPrefix.size())) : commandName;
     // A shorter command name was not cut and is the whole name already.
     if (commandName.size() != kCommandNameBytes) return name;
     for (std::string_view component : {lastComponent(argv0), lastComponent(argv0, kWindowsSeparators)})

@@ -71,7 +71,7 @@ std::optional<StatFields> parseStat(std::string_view stat);
 // extended to the last component of argv[0] when that begins with the cut
 // command name (so names longer than the kernel keeps survive). A program run
 // from a memfd has "memfd:" and the memfd's name as its command name, and is
-// named by the memfd's name.
+// named by the memfd's name, as in its executable link.
 std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0);
 
 // The Windows image name of a Wine-hosted process: argv[0]'s last component
