@@ -38,6 +38,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(link.data() == input.data() && (link.size() == input.size()) != hasDeletedMark(input));
     const std::string_view image = quorvex::lastComponent(link);
     require(inside(image, input) && image.find('/') == std::string_view::npos);
+    // A link names a file at its own text, less the kernel's mark; only a
+    // marked memfd names no file.
+    for (bool markIsTheKernels : {false, true}) {
+        const LinkedExecutable linked = linkedExecutable(input, markIsTheKernels);
+        require(inside(linked.name, input) && linked.name.find('/') == std::string_view::npos);
+        const bool marked = markIsTheKernels && hasDeletedMark(input);
+        if (linked.path)
+            require(linked.path->data() == input.data() && *linked.path == (marked ? link : input) &&
+                    linked.name == quorvex::lastComponent(*linked.path));
+        else
+            require(marked && input.starts_with("/memfd:"));
+    }
 
     for (bool filled : {false, true})
         if (const auto argv0 = firstArgument(input, filled)) {
@@ -46,9 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (const auto stat = parseStat(input)) require(inside(stat->commandName, input));
 
+    // A memfd's program goes by the memfd's name.
+    const std::string_view command = first.starts_with("memfd:") ? quorvex::lastComponent(first.substr(6)) : first;
     const std::string_view fromCommand = nameFromCommand(first, second);
-    require(fromCommand == first || (inside(fromCommand, second) && isTrustworthyName(fromCommand) &&
-                                     fromCommand.starts_with(first)));
+    require((fromCommand == command && inside(fromCommand, first)) ||
+            (inside(fromCommand, second) && isTrustworthyName(fromCommand) && fromCommand.starts_with(command)));
 
     const std::string_view wine = wineImageName(input);
     require(wine.empty() || (inside(wine, input) && isTrustworthyName(wine) &&

@@ -6,10 +6,12 @@ program_packages=(
   cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev qt6-wayland fonts-noto-cjk
 )
 # What the Linux tests and benchmarks add: the test libraries, FUSE for the
-# stuck file system, Qt 5.15 for the toolkit's second build, the X servers and
-# tools of the integration tests, and the Debian package check.
+# stuck file system, the FUSE drivers and formatters of the test sticks, Qt
+# 5.15 for the toolkit's second build, the X servers and tools of the
+# integration tests, and the Debian package check.
 linux_test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev libfuse3-dev fuse3
+  ntfs-3g fusefat dosfstools exfat-fuse exfatprogs
   qtbase5-dev libqt5x11extras5-dev
   xvfb xdotool openbox x11-utils imagemagick weston xwayland
   dpkg-dev file lintian appstream

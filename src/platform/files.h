@@ -14,7 +14,8 @@
 
 namespace quorvex {
 
-// What stands at a name, looked at without following a link.
+// What stands at a name, looked at without following a link. Its identity
+// is read as a detection reads the worm's, so that the two compare.
 struct FileStatus {
     enum class Kind { File, Directory, Other };  // Other: a link, a device, a pipe...
     Kind kind = Kind::Other;
@@ -31,11 +32,12 @@ public:
     // Absent when nothing stands at the name.
     virtual std::optional<FileStatus> status() const = 0;
     // Resets what protects the file from deletion, provided the file at the
-    // name is still `expected`: on Windows every attribute goes back to
-    // normal; on Linux the immutable and append-only flags, the DOS
-    // attributes of a file on FAT and the owner's missing write permission.
+    // name is certainly still `expected` (FileIdentity::matches): on Windows
+    // every attribute goes back to normal; on Linux the immutable and
+    // append-only flags, the DOS attributes of a file on FAT and the owner's
+    // missing write permission.
     virtual std::error_code resetAttributes(const FileIdentity& expected) = 0;
-    // Removes the name of a file, provided the file at it is still
+    // Removes the name of a file, provided the file at it is certainly still
     // `expected`; a directory is never removed.
     virtual std::error_code deleteFile(const FileIdentity& expected) = 0;
     virtual std::error_code createDirectory() = 0;

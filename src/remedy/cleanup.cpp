@@ -9,12 +9,15 @@ bool isDirectory(const std::optional<FileStatus>& status) {
 }
 
 bool isTheWorm(const std::optional<FileStatus>& status, const std::optional<FileIdentity>& worm) {
-    return worm && status && status->kind == FileStatus::Kind::File && status->identity == *worm;
+    return worm && status && status->kind == FileStatus::Kind::File && worm->matches(status->identity);
 }
 
 }  // namespace
 
 CleanupOutcome cleanUp(std::string_view path, const std::optional<FileIdentity>& worm, FileSystem& files) {
+    // Nothing would tell the worm's file system from whatever is mounted at
+    // the path now: no outcome can be vouched for.
+    if (worm && worm->ambiguous) return CleanupOutcome::Failed;
     if (!files.isAbsolutePath(path)) return CleanupOutcome::Failed;
     std::error_code unreachable;
     const auto entry = files.reach(path, unreachable);

@@ -17,12 +17,14 @@ enum class CleanupOutcome { Succeeded, Failed };
 
 // Resets the attributes of the worm's file at `path`, deletes it and creates
 // a directory in its place, going on past each step's failure. It acts only
-// on the file the system named when the worm was detected: `worm` must be
-// the file found at the complete path, reached without following any link;
-// anything else (another file, a link, an empty caption, an earlier outcome
-// text, a worm whose file could not be identified) touches nothing. A
-// directory already in place is left as it is. Succeeds when a directory
-// stands at the path afterwards.
+// on the file the system named when the worm was detected, on that same file
+// system: `worm` must certainly be the file found at the complete path,
+// reached without following any link; anything else (another file, another
+// volume's file with the same numbers, a link, an empty caption, an earlier
+// outcome text, a worm whose file could not be identified) touches nothing.
+// A directory already in place is left as it is. Succeeds when a directory
+// stands at the path afterwards, and never for a worm whose identity cannot
+// tell its file system apart (it touches nothing then).
 CleanupOutcome cleanUp(std::string_view path, const std::optional<FileIdentity>& worm, FileSystem& files);
 
 constexpr std::string_view outcomeText(CleanupOutcome outcome) {

@@ -11,6 +11,10 @@ using Kind = FileStatus::Kind;
 constexpr std::string_view kPath = "/media/u/winsvcs.exe";
 constexpr FileIdentity kWorm{8, 1001};
 constexpr FileIdentity kOther{8, 2002};
+// The worm's numbers on the file system mounted at the same place later.
+constexpr FileIdentity kOnTheNextVolume{8, 1001, 0, 77};
+// What cannot tell the worm's file system from the next one.
+constexpr FileIdentity kAmbiguous{8, 1001, 0, 0, 0, true};
 
 struct Case {
     const char* what;
@@ -38,6 +42,12 @@ TEST(Cleanup, ActsOnlyOnTheWormsOwnFile) {
          CleanupOutcome::Failed, steps({"reset", "delete", "mkdir"})},
         {"another file at the path", FileStatus{Kind::File, kOther, 1}, kWorm, false, false,
          CleanupOutcome::Failed, {}},
+        {"another volume's file with the worm's numbers", FileStatus{Kind::File, kOnTheNextVolume, 1}, kWorm,
+         false, false, CleanupOutcome::Failed, {}},
+        {"a worm whose file system cannot be told apart", FileStatus{Kind::File, kAmbiguous, 1}, kAmbiguous,
+         false, false, CleanupOutcome::Failed, {}},
+        {"a directory at the path of such a worm", FileStatus{Kind::Directory, kOther, 1}, kAmbiguous, false,
+         false, CleanupOutcome::Failed, {}},
         {"a link at the path", FileStatus{Kind::Other, kWorm, 1}, kWorm, false, false, CleanupOutcome::Failed, {}},
         {"a worm whose file could not be identified", FileStatus{Kind::File, kWorm, 1}, std::nullopt, false,
          false, CleanupOutcome::Failed, {}},

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -7,17 +8,76 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <system_error>
 #include <thread>
 
 #include "child_process.h"
+#include "monitor/monitor.h"
+#include "platform/linux/file_descriptor.h"
 #include "platform/linux/image_killer.h"
+#include "platform/linux/posix_files.h"
+#include "platform/linux/proc_table.h"
+#include "remedy/cleanup.h"
 #include "temp_folder.h"
+
+extern char** environ;
 
 namespace quorvex::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A copy of the small program in a memfd named `name`, run from there with
+// fexecve, as a worm that leaves no file behind does. Killed and reaped when
+// the object goes.
+class RunFromMemory {
+public:
+    explicit RunFromMemory(std::string name) : name_(std::move(name)) {
+        std::ifstream program(kSleepProgram, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(program), {}};
+        const FileDescriptor memory(::memfd_create(name_.c_str(), MFD_CLOEXEC));
+        int ran[2];
+        if (!memory || ::write(memory.get(), bytes.data(), bytes.size()) != ssize_t(bytes.size()) ||
+            ::pipe2(ran, O_CLOEXEC) != 0)
+            throw std::system_error(errno, std::system_category(), "memfd");
+        // argv[0] says nothing of the name: only the memfd does.
+        std::string argv0 = "sleep", duration = "600";
+        char* const argv[] = {argv0.data(), duration.data(), nullptr};
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::fexecve(memory.get(), argv, environ);
+            const int error = errno;
+            (void)!::write(ran[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        ::close(ran[1]);
+        // The pipe closes unwritten once the program runs.
+        int error = 0;
+        const bool failed = ::read(ran[0], &error, sizeof error) > 0;
+        ::close(ran[0]);
+        if (pid_ < 0 || failed) throw std::system_error(pid_ < 0 ? errno : error, std::system_category(), "fexecve");
+    }
+    ~RunFromMemory() {
+        if (status_) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    pid_t pid() const { return pid_; }
+    // The wait status once it has ended, within `bound`.
+    std::optional<int> waitForExit(std::chrono::milliseconds bound = 5s) {
+        int status = 0;
+        if (!status_ && waitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, bound)) status_ = status;
+        return status_;
+    }
+
+private:
+    std::string name_;
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
 
 
 TEST(ImageKiller, EndsEveryCopyOfTheNameAndNothingElse) {
@@ -71,6 +131,27 @@ TEST(ImageKiller, StartReturnsAtOnceAndTheKillFollowsWithoutChildren) {
     // the bystander is a child of ours.
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), 0);
     EXPECT_TRUE(bystander->running());
+}
+
+// A program copied into memory runs from no file: it is named by its memfd's
+// name, seen and killed by it, and leaves no file for the cleanup to touch.
+TEST(ImageKiller, KillsAProgramRunFromMemoryWhichLeavesNoFileToClean) {
+    const std::string name = uniqueImageName("winsvcs");
+    RunFromMemory worm(name);
+    const ProcProcessTable table;
+    const std::string killCommand = "cmd /c taskkill /f /im " + name;
+    const WatchEntry entry{"Timer1", name, killCommand, "alert"};
+    ASSERT_TRUE(FindProcess(table, name));
+
+    ImageKiller killer;
+    const auto detection = pollTick(entry, table, killer);
+    ASSERT_TRUE(detection && detection->lastExecutable);
+    EXPECT_TRUE(diedOfSigkill(worm.waitForExit()));
+    EXPECT_EQ(detection->lastExecutable->path, "") << "there is no file";
+    EXPECT_FALSE(detection->lastExecutable->identity);
+    PosixFileSystem files;
+    EXPECT_EQ(cleanUp(detection->lastExecutable->path, detection->lastExecutable->identity, files),
+              CleanupOutcome::Failed);
 }
 
 // The order's command line is the Windows backend's; here it is never read,

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "platform/linux/file_descriptor.h"
+#include "platform/linux/file_status.h"
 #include "platform/linux/posix_files.h"
 #include "platform/linux/proc_table.h"
 #include "child_process.h"
@@ -69,9 +70,8 @@ private:
 
 // The file the kernel names at `path` now, as a detection would record it.
 std::optional<FileIdentity> identityOf(const fs::path& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
-    return FileIdentity{std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)};
+    const auto status = statusAt(AT_FDCWD, path.c_str());
+    return status ? std::optional(status->identity) : std::nullopt;
 }
 
 int inodeFlags(const fs::path& path) {
@@ -123,6 +123,12 @@ public:
 
     std::string readFile(std::string_view name) override { return test::readFile(at(name)); }
     std::optional<FileIdentity> identityOf(std::string_view name) override { return test::identityOf(at(name)); }
+    // The next file system gets the same device number; only its mount differs.
+    FileIdentity onTheNextVolume(const FileIdentity& identity) override {
+        FileIdentity next = identity;
+        ++next.volume;
+        return next;
+    }
     std::optional<FileStatus::Kind> kindAt(std::string_view name) override {
         switch (fs::symlink_status(at(name)).type()) {
             case fs::file_type::not_found: return std::nullopt;

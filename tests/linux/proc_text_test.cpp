@@ -41,6 +41,36 @@ TEST(ProcText, DeletedMarkIsTheKernelsSuffixOfALinkTarget) {
     }
 }
 
+TEST(ProcText, ExecutableLinkNamesItsFileOrAProgramRunFromMemory) {
+    const struct {
+        std::string_view target;
+        bool markIsTheKernels;
+        std::string_view name;
+        std::optional<std::string_view> path;
+    } rows[] = {
+        {"/media/u/WinSvcs.exe", false, "WinSvcs.exe", "/media/u/WinSvcs.exe"},
+        // On a file system unmounted lazily (an overlay too): the path from
+        // its own root, which only the file's identity tells from ours.
+        {"/WinSvcs.exe", false, "WinSvcs.exe", "/WinSvcs.exe"},
+        {"/media/u/WinSvcs.exe (deleted)", true, "WinSvcs.exe", "/media/u/WinSvcs.exe"},
+        {"/media/u/WinSvcs.exe (deleted)", false, "WinSvcs.exe (deleted)", "/media/u/WinSvcs.exe (deleted)"},
+        // A memfd: its name, and no file.
+        {"/memfd:winsvcs.exe (deleted)", true, "winsvcs.exe", std::nullopt},
+        {"/memfd:usb/winsvcs.exe (deleted)", true, "winsvcs.exe", std::nullopt},
+        {"/memfd:winsvcs.exe (deleted) (deleted)", true, "winsvcs.exe (deleted)", std::nullopt},
+        {"/memfd: (deleted)", true, "", std::nullopt},
+        // Files really named so.
+        {"/memfd:winsvcs.exe (deleted)", false, "memfd:winsvcs.exe (deleted)", "/memfd:winsvcs.exe (deleted)"},
+        {"/memfd:winsvcs.exe", false, "memfd:winsvcs.exe", "/memfd:winsvcs.exe"},
+        {"/media/memfd:winsvcs.exe (deleted)", true, "memfd:winsvcs.exe", "/media/memfd:winsvcs.exe"},
+    };
+    for (const auto& row : rows) {
+        const LinkedExecutable linked = linkedExecutable(row.target, row.markIsTheKernels);
+        EXPECT_EQ(linked.name, row.name) << row.target << " " << row.markIsTheKernels;
+        EXPECT_EQ(linked.path, row.path) << row.target << " " << row.markIsTheKernels;
+    }
+}
+
 TEST(ProcText, RecognisesOnlyTheWineLoaders) {
     for (auto loader : {"wine", "wine64", "wine-preloader", "wine64-preloader"})
         EXPECT_TRUE(isWineLoader(loader)) << loader;
@@ -107,6 +137,9 @@ TEST(ProcText, StatGivesTheCommandNameStateKindAndThreads) {
         {kExitedLeaderStat, "WindowsServices", true, false, 3},
         {kZombieStat, "a) (b c)", true, false, 1},
         {"78 (gone) X 1 0 0 0 -1 4227084 0 0 0 0 0 0 0 0 20 0 1 0 900 0", "gone", true, false, 1},
+        // Killed, on its way out: PF_EXITING, not yet a zombie.
+        {"4242 (WinSvcs.exe) R 31132 4242 31122 0 -1 4194308 99 0 0 0 0 0 0 0 20 0 1 0 66271", "WinSvcs.exe",
+         true, false, 1},
     };
     for (const auto& row : rows) {
         const auto fields = parseStat(row.stat);
@@ -138,6 +171,11 @@ TEST(ProcText, CommandNameIsExtendedOnlyWhenTheKernelCutIt) {
     // A shorter command name is whole: argv[0] cannot make it longer.
     EXPECT_EQ(nameFromCommand("WinSvcs.exe", "/x/WinSvcs.exe.bak"), "WinSvcs.exe");
     EXPECT_EQ(nameFromCommand("kthreadd", ""), "kthreadd");
+    // A program run from a memfd goes by the memfd's name.
+    EXPECT_EQ(nameFromCommand("memfd:winsvcs.e", "winsvcs.exe"), "winsvcs.exe");
+    EXPECT_EQ(nameFromCommand("memfd:winsvcs.e", "/x/other"), "winsvcs.e");
+    EXPECT_EQ(nameFromCommand("memfd:winrgtt", "winrgtt.exe.bak"), "winrgtt");
+    EXPECT_EQ(nameFromCommand("memfd:usb/winsv", "winsvcs.exe"), "winsvcs.exe");
 }
 
 // Recorded from a Windows program run by Wine 8 from "/tmp/wexp/usb drive 中文".
@@ -192,6 +230,10 @@ TEST(ProcText, WineImagePathPassesOverJunkAndCutLines) {
         "10000-11000 r--p 00000000 fe:00 x7 /media/bad inode/WinSvcs.exe\n",
         "/media/only a path/WinSvcs.exe\n",
         "\n",
+        // A memfd mapped, and an anonymous mapping the program named.
+        "10000-11000 r--p 00000000 00:01 838 /memfd:WinSvcs.exe (deleted)\n",
+        "10000-11000 r--p 00000000 00:01 838 /memfd:usb/WinSvcs.exe (deleted)\n",
+        "10000-11000 rw-p 00000000 00:00 0 [anon:WinSvcs.exe]\n",
     };
     for (const std::string& line : junk) {
         EXPECT_EQ(wineImagePath(line, "WinSvcs.exe"), std::nullopt) << line.substr(0, 80);

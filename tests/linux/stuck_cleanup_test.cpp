@@ -2,7 +2,6 @@
 // file system that never answers.
 #include <signal.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,26 +10,15 @@
 #include <string>
 
 #include "child_process.h"
-#include "platform/headless/headless_toolkit.h"
-#include "platform/linux/image_killer.h"
-#include "platform/linux/posix_files.h"
-#include "platform/linux/proc_table.h"
+#include "mount_point.h"
+#include "real_guard.h"
 #include "temp_folder.h"
-#include "ui/form1.h"
-#include "ui/form1_layout.h"
 #include "watched_names_lock.h"
 
 namespace quorvex::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Another file system's root: its device differs from its parent's.
-bool isMountPoint(const fs::path& path) {
-    struct stat self {}, parent {};
-    return ::stat(path.c_str(), &self) == 0 && ::stat(path.parent_path().c_str(), &parent) == 0 &&
-           self.st_dev != parent.st_dev;
-}
 
 // The silent file system mounted at `at` for as long as this lives; going,
 // it ends the server (which fails every request still waiting) and detaches
@@ -56,27 +44,19 @@ TEST(StuckCleanup, GuardKeepsKillingWhileTheCleanupWaits) {
     if (::geteuid() != 0 || !fs::exists("/dev/fuse")) GTEST_SKIP() << "mounting a FUSE file system needs root";
     const WatchedNamesLock machineWide;
     const TempFolder folder;
-    HeadlessToolkit toolkit;
-    const ProcProcessTable processes;
-    ImageKiller killer;
-    PosixFileSystem files;
-    Form1 form(toolkit, processes, killer, files);
-    toolkit.run(form.window());
-    Window& window = form.window();
+    RealGuard guard;
+    HeadlessWindow& window = guard.window();
 
     fs::create_directory(folder / "share");
     const SilentMount share(folder / "share");
     ASSERT_TRUE(share.mounted());
     window.setCaption(form1::Label2, (folder / "share" / "drive" / "winsvcs.exe").string());
     window.show();
-    static_cast<HeadlessWindow&>(window).click(form1::Command1);
+    window.click(form1::Command1);
 
     const WatchEntry& watched = kWatchList[8];
     const auto worm = startSleeper(copyProgram(kSleepProgram, folder / std::string(watched.name)));
-    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-         worm->running() && std::chrono::steady_clock::now() < deadline;)
-        toolkit.advance(100);
-    EXPECT_TRUE(diedOfSigkill(worm->waitForExit(std::chrono::milliseconds(0)))) << "the worm still runs";
+    EXPECT_TRUE(guard.pollUntilKilled(*worm)) << "the worm still runs";
     EXPECT_EQ(window.caption(form1::Label1), watched.alertText);
     EXPECT_EQ(window.caption(form1::Label2), (folder / std::string(watched.name)).string());
     EXPECT_FALSE(window.isEnabled(form1::Command1)) << "the first cleanup is still under way";

@@ -138,7 +138,7 @@ private:
     private:
         bool isStill(const FileIdentity& expected) const {
             const auto now = status();
-            return now && now->kind == FileStatus::Kind::File && now->identity == expected;
+            return now && now->kind == FileStatus::Kind::File && expected.matches(now->identity);
         }
         static std::error_code denied() { return std::make_error_code(std::errc::permission_denied); }
 

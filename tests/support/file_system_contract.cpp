@@ -15,6 +15,12 @@ std::string joined(std::string_view folder, std::string_view name) {
     return std::string(folder) + "/" + std::string(name);
 }
 
+// `identity` where nothing tells its file system from the next one there.
+FileIdentity ambiguous(FileIdentity identity) {
+    identity.ambiguous = true;
+    return identity;
+}
+
 // The cleanup of the worm detected at `name` while its file stood there.
 CleanupOutcome cleanUpDetected(FileSystemDriver& driver, std::string_view name) {
     return cleanUp(driver.path(name), driver.identityOf(name), driver.files());
@@ -40,6 +46,8 @@ TEST_P(FileSystemContract, DirectoryAlreadyThereStaysWithItsContents) {
 
     for (const auto& worm : {detected, std::optional(FileIdentity{1, 2}), std::optional<FileIdentity>()})
         EXPECT_EQ(cleanUp(driver->path(kWorm), worm, driver->files()), Succeeded);
+    EXPECT_EQ(cleanUp(driver->path(kWorm), ambiguous(*detected), driver->files()), Failed)
+        << "a worm that could have been on another volume";
     EXPECT_EQ(driver->readFile(joined(kWorm, "note.txt")), "kept");
     EXPECT_EQ(driver->kindAt(joined(kWorm, "inner")), Kind::Directory);
     EXPECT_EQ(driver->listing(kWorm), contents);
@@ -85,6 +93,10 @@ TEST_P(FileSystemContract, WhatIsNotTheWormsFileIsLeftAlone) {
 
     driver->rename("kept.exe", kWorm);
     EXPECT_EQ(cleanUp(driver->path(kWorm), std::nullopt, driver->files()), Failed) << "a file never identified";
+    EXPECT_EQ(cleanUp(driver->path(kWorm), driver->onTheNextVolume(*detected), driver->files()), Failed)
+        << "a worm on the volume that was there before";
+    EXPECT_EQ(cleanUp(driver->path(kWorm), ambiguous(*detected), driver->files()), Failed)
+        << "a worm that could have been on another volume";
     EXPECT_EQ(driver->readFile(kWorm), "MZ worm");
 }
 
@@ -175,9 +187,12 @@ TEST_P(FileSystemContract, StepsActOnlyOnTheExpectedFileAndNeverOnADirectory) {
     EXPECT_EQ(status->identity, *worm);
     EXPECT_EQ(status->links, 1u);
 
-    const FileIdentity other{worm->device, worm->inode + 1};
-    EXPECT_EQ(entry->resetAttributes(other), driver->notTheExpectedFileError());
-    EXPECT_EQ(entry->deleteFile(other), driver->notTheExpectedFileError());
+    FileIdentity other = *worm;
+    ++other.inode;
+    for (const FileIdentity& notIt : {other, driver->onTheNextVolume(*worm), ambiguous(*worm)}) {
+        EXPECT_EQ(entry->resetAttributes(notIt), driver->notTheExpectedFileError());
+        EXPECT_EQ(entry->deleteFile(notIt), driver->notTheExpectedFileError());
+    }
     EXPECT_TRUE(driver->isProtected(kWorm)) << "not that file";
     EXPECT_EQ(driver->readFile(kWorm), "MZ worm");
 

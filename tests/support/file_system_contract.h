@@ -55,6 +55,9 @@ public:
     virtual std::string readFile(std::string_view name) = 0;
     // Which file stands at `name`, as a detection would record it.
     virtual std::optional<FileIdentity> identityOf(std::string_view name) = 0;
+    // `identity` as a file with the same numbers has it on the next volume
+    // mounted in the same place (the same drive letter, device or port).
+    virtual FileIdentity onTheNextVolume(const FileIdentity& identity) = 0;
     // What stands at `name`, a link not followed; absent when nothing does.
     virtual std::optional<FileStatus::Kind> kindAt(std::string_view name) = 0;
     // Every name below the folder `name`, at any depth.

@@ -90,6 +90,12 @@ public:
         const auto status = statusAt(wide(name));
         return status ? std::optional(status->identity) : std::nullopt;
     }
+    // A fresh volume gives its files the same IDs; only its serial number differs.
+    FileIdentity onTheNextVolume(const FileIdentity& identity) override {
+        FileIdentity next = identity;
+        ++next.device;
+        return next;
+    }
     std::optional<FileStatus::Kind> kindAt(std::string_view name) override {
         const DWORD attributes = attributesOf(name);
         if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/linux/file_descriptor.h"
+#include "platform/linux/file_status.h"
 
 namespace quorvex {
 
@@ -32,11 +33,7 @@ public:
     PosixFolderEntry(FileDescriptor folder, std::string name, ProtectionCalls& calls)
         : folder_(std::move(folder)), name_(std::move(name)), calls_(calls) {}
 
-    std::optional<FileStatus> status() const override {
-        struct stat status {};
-        if (::fstatat(folder_.get(), name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-        return describe(status);
-    }
+    std::optional<FileStatus> status() const override { return statusAt(folder_.get(), name_.c_str()); }
 
     std::error_code resetAttributes(const FileIdentity& expected) override {
         // O_NONBLOCK: should a pipe have taken the name meanwhile, the open
@@ -44,11 +41,11 @@ public:
         const FileDescriptor file(::openat(folder_.get(), name_.c_str(),
                                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (!file) return lastError();
+        const auto opened = statusOf(file.get());
+        if (!opened || opened->kind != FileStatus::Kind::File || !expected.matches(opened->identity))
+            return notTheExpectedFile();
         struct stat status {};
         if (::fstat(file.get(), &status) != 0) return lastError();
-        const FileStatus opened = describe(status);
-        if (opened.kind != FileStatus::Kind::File || opened.identity != expected)
-            return std::make_error_code(std::errc::operation_not_permitted);
         return clearProtection(file.get(), status.st_mode, calls_);
     }
 
@@ -56,7 +53,7 @@ public:
         // A name cannot be unlinked by what it names: the look just before
         // leaves a window only for whoever may rename within this folder.
         const auto now = status();
-        if (!now || now->identity != expected) return std::make_error_code(std::errc::operation_not_permitted);
+        if (!now || !expected.matches(now->identity)) return notTheExpectedFile();
         return ::unlinkat(folder_.get(), name_.c_str(), 0) == 0 ? std::error_code{} : lastError();
     }
 
@@ -65,12 +62,7 @@ public:
     }
 
 private:
-    static FileStatus describe(const struct stat& status) {
-        const FileStatus::Kind kind = S_ISREG(status.st_mode)   ? FileStatus::Kind::File
-                                      : S_ISDIR(status.st_mode) ? FileStatus::Kind::Directory
-                                                                : FileStatus::Kind::Other;
-        return {kind, {std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)}, std::uint64_t(status.st_nlink)};
-    }
+    static std::error_code notTheExpectedFile() { return std::make_error_code(std::errc::operation_not_permitted); }
 
     FileDescriptor folder_;
     std::string name_;

@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/linux/proc_text.h"
-
 namespace quorvex {
 
 FileDescriptor openProc() {
@@ -57,11 +55,6 @@ int LinkTarget::readAt(int directory, const char* path) {
     length_ = std::size_t(length);
     text_[length_] = '\0';
     return 0;
-}
-
-void LinkTarget::cutDeletedMark() {
-    length_ = proctext::withoutDeletedMark(text()).size();
-    text_[length_] = '\0';
 }
 
 }  // namespace quorvex

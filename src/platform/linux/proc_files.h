@@ -35,8 +35,6 @@ public:
     // Reads the link `path` in `directory` (or, with "", the link opened
     // O_PATH as `directory`): 0, or the error.
     int readAt(int directory, const char* path);
-    // Drops the kernel's mark of a deleted file from the end.
-    void cutDeletedMark();
 
     std::string_view text() const { return {text_, length_}; }
     const char* c_str() const { return text_; }

@@ -8,7 +8,6 @@
 #include "platform/linux/executable_identity.h"
 #include "platform/linux/proc_listing.h"
 #include "platform/linux/wine_image.h"
-#include "support/path_component.h"
 
 namespace quorvex {
 
@@ -21,12 +20,13 @@ ProcProcessRecord::Found ProcProcessRecord::load(const ProcessDirectory& directo
 
 ProcProcessRecord::Found ProcProcessRecord::loadFromLink() {
     // The kernel marks a deleted file's path, but a file may really be named
-    // so: the mark is cut only when no such file is the one running.
-    if (proctext::hasDeletedMark(link_.text()) && !runsFileAt(directory_, link_.c_str())) link_.cutDeletedMark();
-    const std::string_view image = lastComponent(link_.text());
-    if (!proctext::isWineLoader(image)) {
+    // so: the mark is the kernel's only when no such file is the one running.
+    const bool kernelsMark = proctext::hasDeletedMark(link_.text()) && !runsFileAt(directory_, link_.c_str());
+    const proctext::LinkedExecutable linked = proctext::linkedExecutable(link_.text(), kernelsMark);
+    if (!proctext::isWineLoader(linked.name)) {
         source_ = NameSource::ExecutableLink;
-        name_ = image;
+        name_ = linked.name;
+        path_ = linked.path;
         return Found::Process;
     }
 
@@ -104,7 +104,9 @@ std::optional<std::string_view> ProcProcessRecord::readFirstArgument() {
 std::optional<ExecutableFile> ProcProcessRecord::executable() const {
     switch (source_) {
     case NameSource::ExecutableLink:
-        return ExecutableFile{std::string(link_.text()), executableLinkIdentity(directory_)};
+        // A program run from no file (a memfd) has nothing to clean.
+        if (!path_) return std::nullopt;
+        return ExecutableFile{std::string(*path_), executableLinkIdentity(directory_)};
     case NameSource::WineImage:
         return readWineImage(directory_, name_);
     case NameSource::CommandName:

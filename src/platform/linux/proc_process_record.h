@@ -31,7 +31,8 @@ public:
     // is read through another of its threads.
     std::string_view name() const override { return name_; }
     // The executable's path (for a Wine-hosted program, the mapped image's),
-    // with the identity of the file the process runs.
+    // with the identity of the file the process runs; absent for a program
+    // that runs from no file (a memfd).
     std::optional<ExecutableFile> executable() const override;
 
     pid_t pid() const { return directory_.pid(); }
@@ -68,9 +69,10 @@ private:
     KeptDescriptors* kept_ = nullptr;
     NameSource source_ = NameSource::CommandName;
     std::string_view name_;
-    // The executable's path: the link's target, less a deletion mark that is
-    // not part of the file's name.
+    // The executable link's target, and the path of the file it names in it
+    // (less a deletion mark that is not part of the file's name).
     LinkTarget link_;
+    std::optional<std::string_view> path_;
     char stat_[512] = {};
     char cmdline_[proctext::kMaxPathBytes + 1] = {};
 };

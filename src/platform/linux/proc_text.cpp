@@ -13,6 +13,9 @@ namespace quorvex::proctext {
 namespace {
 
 constexpr std::string_view kDeletedMark = " (deleted)";
+// How the kernel names a memfd: in an executable link after a '/', in a
+// command name at its start.
+constexpr std::string_view kMemfdPrefix = "memfd:";
 
 // Splits off the text before the first `separator`; nullopt when there is none.
 std::optional<std::string_view> takeUntil(std::string_view& text, char separator) {
@@ -104,6 +107,14 @@ std::string_view withoutDeletedMark(std::string_view linkTarget) {
     return linkTarget;
 }
 
+LinkedExecutable linkedExecutable(std::string_view target, bool markIsTheKernels) {
+    if (!markIsTheKernels || !hasDeletedMark(target)) return {lastComponent(target), target};
+    const std::string_view path = withoutDeletedMark(target);
+    if (path.starts_with('/') && path.substr(1).starts_with(kMemfdPrefix))
+        return {lastComponent(path.substr(1 + kMemfdPrefix.size())), std::nullopt};
+    return {lastComponent(path), path};
+}
+
 bool isWineLoader(std::string_view imageName) {
     constexpr std::array<std::string_view, 4> kLoaders{"wine", "wine64", "wine-preloader",
                                                        "wine64-preloader"};
@@ -127,6 +138,7 @@ std::optional<std::string_view> firstArgument(std::string_view cmdline, bool fil
 
 std::optional<StatFields> parseStat(std::string_view stat) {
     constexpr unsigned long kKernelThreadFlag = 0x00200000;  // PF_KTHREAD
+    constexpr unsigned long kExitingFlag = 0x00000004;       // PF_EXITING
     // The command name may itself hold parentheses: it ends at the last ')'.
     const auto open = stat.find('(');
     const auto close = stat.rfind(')');
@@ -148,16 +160,19 @@ std::optional<StatFields> parseStat(std::string_view stat) {
     if (!skip(5) || !takeNumber(fields, flags) || !skip(10) || !takeNumber(fields, threads))
         return std::nullopt;
     const char code = state->front();
-    return StatFields{stat.substr(open + 1, close - open - 1), code == 'Z' || code == 'X' || code == 'x',
-                      (flags & kKernelThreadFlag) != 0, threads};
+    const bool exited = code == 'Z' || code == 'X' || code == 'x' || (flags & kExitingFlag) != 0;
+    return StatFields{stat.substr(open + 1, close - open - 1), exited, (flags & kKernelThreadFlag) != 0, threads};
 }
 
 std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0) {
+    // A memfd is named as in its executable link.
+    const std::string_view name =
+        commandName.starts_with(kMemfdPrefix) ? lastComponent(commandName.substr(kMemfdPrefix.size())) : commandName;
     // A shorter command name was not cut and is the whole name already.
-    if (commandName.size() != kCommandNameBytes) return commandName;
+    if (commandName.size() != kCommandNameBytes) return name;
     for (std::string_view component : {lastComponent(argv0), lastComponent(argv0, kWindowsSeparators)})
-        if (component.starts_with(commandName) && isTrustworthyName(component)) return component;
-    return commandName;
+        if (component.starts_with(name) && isTrustworthyName(component)) return component;
+    return name;
 }
 
 std::string_view wineImageName(std::string_view argv0) {
@@ -171,9 +186,11 @@ std::optional<MappedFile> wineImage(std::string_view maps, std::string_view imag
     while (const auto line = takeUntil(maps, '\n')) {
         auto mapping = parseMapping(*line);
         if (!mapping) continue;
-        mapping->file.path = withoutDeletedMark(mapping->file.path);
-        const std::string_view path = mapping->file.path;
-        if (!equalImageNames(lastComponent(path), imageName) || !isTrustworthyPath(path)) continue;
+        // A mapping's path takes the shapes of an executable link; a memfd
+        // mapped is no file.
+        const LinkedExecutable mapped = linkedExecutable(mapping->file.path, true);
+        if (!mapped.path || !equalImageNames(mapped.name, imageName) || !isTrustworthyPath(*mapped.path)) continue;
+        mapping->file.path = *mapped.path;
         if (mapping->atFileStart) return mapping->file;
         if (!anyMapping) anyMapping = mapping->file;
     }

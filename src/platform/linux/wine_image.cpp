@@ -1,10 +1,11 @@
 #include "platform/linux/wine_image.h"
 
+#include <fcntl.h>
 #include <sys/sysmacros.h>
 
-#include <cstdint>
 #include <string>
 
+#include "platform/linux/file_status.h"
 #include "platform/linux/proc_files.h"
 #include "platform/linux/proc_text.h"
 
@@ -15,8 +16,16 @@ std::optional<ExecutableFile> readWineImage(const ProcessDirectory& process, std
     if (!maps) return std::nullopt;
     const auto image = proctext::wineImage(*maps, imageName);
     if (!image) return std::nullopt;
-    const FileIdentity identity{std::uint64_t(makedev(image->deviceMajor, image->deviceMinor)), image->inode};
-    return ExecutableFile{std::string(image->path), identity};
+    ExecutableFile file{std::string(image->path), std::nullopt};
+    // The maps line gives only the device and inode. The mapping keeps their
+    // file system mounted, so while it lasts no other file has them: a file
+    // at the path with the same numbers is the image itself.
+    const auto named = statusAt(AT_FDCWD, file.path.c_str());
+    if (named && named->kind == FileStatus::Kind::File &&
+        named->identity.device == makedev(image->deviceMajor, image->deviceMinor) &&
+        named->identity.inode == image->inode)
+        file.identity = named->identity;
+    return file;
 }
 
 }  // namespace quorvex

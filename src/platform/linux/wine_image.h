@@ -9,9 +9,9 @@
 
 namespace quorvex {
 
-// The mapped image `imageName` of the process, by its path and the identity
-// its maps line gives; nullopt when the maps cannot be read or hold no such
-// image (see proctext::wineImage).
+// The mapped image `imageName` of the process, by its path and, where the
+// file at that path is the one mapped, its identity; nullopt when the maps
+// cannot be read or hold no such image (see proctext::wineImage).
 std::optional<ExecutableFile> readWineImage(const ProcessDirectory& process, std::string_view imageName);
 
 }  // namespace quorvex

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/windows/unique_handle.h"
@@ -29,6 +30,31 @@ UniqueHandle openAsItself(const std::wstring& path, DWORD access, DWORD sharing)
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// FILE_ID_INFO and its class, which the headers show only to programs that
+// need Windows 8; the call itself is there from Vista on.
+struct FileIdInformation {
+    ULONGLONG volumeSerialNumber;
+    BYTE fileId[16];
+};
+constexpr auto kFileIdInfo = FILE_INFO_BY_HANDLE_CLASS(18);
+
+// The volume's serial number and the file's ID: 128 bits where the system
+// has them (Windows 8 and later), else the 64-bit index. A volume without a
+// serial number cannot be told from another.
+FileIdentity identityOfHandle(HANDLE file, const BY_HANDLE_FILE_INFORMATION& information) {
+    FileIdentity identity;
+    if (FileIdInformation id{}; GetFileInformationByHandleEx(file, kFileIdInfo, &id, sizeof id)) {
+        std::memcpy(&identity.inode, id.fileId, sizeof identity.inode);
+        std::memcpy(&identity.inodeHigh, id.fileId + sizeof identity.inode, sizeof identity.inodeHigh);
+        identity.device = id.volumeSerialNumber;
+    } else {
+        identity.inode = (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+        identity.device = information.dwVolumeSerialNumber;
+    }
+    identity.ambiguous = identity.device == 0;
+    return identity;
+}
+
 std::optional<FileStatus> statusOfHandle(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(file, &information)) return std::nullopt;
@@ -36,10 +62,8 @@ std::optional<FileStatus> statusOfHandle(HANDLE file) {
     const FileStatus::Kind kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? FileStatus::Kind::Other
                                   : (attributes & FILE_ATTRIBUTE_DIRECTORY)   ? FileStatus::Kind::Directory
                                                                               : FileStatus::Kind::File;
-    const std::uint64_t index = (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
-    return FileStatus{kind, {information.dwVolumeSerialNumber, index}, information.nNumberOfLinks};
+    return FileStatus{kind, identityOfHandle(file, information), information.nNumberOfLinks};
 }
-
 
 class Win32FolderEntry final : public FolderEntry {
 public:
@@ -80,7 +104,7 @@ private:
         UniqueHandle file = openAsItself(path_, access, kShareAll);
         if (!file) return nullptr;
         const auto status = statusOfHandle(file.get());
-        if (!status || status->kind != FileStatus::Kind::File || status->identity != expected) {
+        if (!status || status->kind != FileStatus::Kind::File || !expected.matches(status->identity)) {
             SetLastError(ERROR_ACCESS_DENIED);
             return nullptr;
         }
