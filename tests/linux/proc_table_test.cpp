@@ -267,12 +267,14 @@ int asAnotherUserThanRoot(const std::function<int()>& check) {
 }
 
 // The name the rule gives a process whose executable cannot be read, from
-// what the test reads of /proc itself; nullopt when the process has gone.
+// what the test reads of /proc itself; nullopt when the process has gone or
+// its first thread has exited (its command line is then a live thread's,
+// which another test checks).
 std::optional<std::string> commandRuleName(pid_t pid) {
     const std::string stat = procText(pid, "stat"), cmdline = procText(pid, "cmdline");
     const std::string argv0 = cmdline.substr(0, cmdline.find('\0'));
     const auto fields = proctext::parseStat(stat);
-    if (!fields) return std::nullopt;
+    if (!fields || fields->exited) return std::nullopt;
     return std::string(proctext::nameFromCommand(fields->commandName, argv0));
 }
 
