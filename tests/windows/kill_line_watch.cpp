@@ -53,9 +53,9 @@ void KillLineWatch::watch() {
         int interpreters = 0, taskkills = 0;
         forEachSystemRecord(records, [&](const SystemRecord& record) {
             const bool interpreter = isImage(record.imageName, L"cmd.exe");
-            if (!interpreter && !isImage(record.imageName, L"taskkill.exe")) return;
-            if (commandLineOf(record.id).find(named) == std::wstring::npos) return;
-            ++(interpreter ? interpreters : taskkills);
+            if (!interpreter && !isImage(record.imageName, L"taskkill.exe")) return true;
+            if (commandLineOf(record.id).find(named) != std::wstring::npos) ++(interpreter ? interpreters : taskkills);
+            return true;
         });
         mostInterpreters_ = std::max(mostInterpreters_.load(), interpreters);
         mostTaskkills_ = std::max(mostTaskkills_.load(), taskkills);

@@ -1,6 +1,6 @@
-// The process list from the system's own record of every process
-// (NtQuerySystemInformation), taken in one call per pass, where the
-// management service would cost many times more.
+// The process list from the system's own record of every process, taken in
+// one call per pass, where the management service would cost many times
+// more.
 #pragma once
 
 #include <string>
@@ -29,9 +29,10 @@ private:
 };
 
 // Passes of one table run one at a time: they share its buffers, which a
-// pass fills again instead of allocating them anew. Made with room for the
-// records of a few hundred processes and for the longest image name, so a
-// pass that compares names allocates nothing.
+// pass fills again instead of allocating them anew. The first pass makes
+// room for the records of a few hundred processes and the table is made
+// with room for the longest image name, so a later pass that compares names
+// allocates nothing.
 class SystemProcessTable final : public ProcessTable {
 public:
     SystemProcessTable();

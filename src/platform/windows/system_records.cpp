@@ -11,9 +11,9 @@
 
 namespace quorvex {
 
-void forEachSystemRecord(std::vector<char>& buffer, const std::function<void(const SystemRecord&)>& visit) {
+void forEachSystemRecord(std::vector<char>& buffer, const std::function<bool(const SystemRecord&)>& visit) {
     constexpr NTSTATUS kTooSmall = NTSTATUS(0xC0000004);  // STATUS_INFO_LENGTH_MISMATCH
-    if (buffer.empty()) buffer.resize(std::size_t(1) << 16);
+    if (buffer.empty()) buffer.resize(std::size_t(1) << 18);  // a few hundred processes
     for (ULONG needed = 0;;) {
         const NTSTATUS status =
             NtQuerySystemInformation(SystemProcessInformation, buffer.data(), ULONG(buffer.size()), &needed);
@@ -24,10 +24,11 @@ void forEachSystemRecord(std::vector<char>& buffer, const std::function<void(con
     }
     for (const char* at = buffer.data();;) {
         const auto& record = *reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(at);
-        visit({DWORD(reinterpret_cast<ULONG_PTR>(record.UniqueProcessId)),
-               {record.ImageName.Buffer ? record.ImageName.Buffer : L"", record.ImageName.Length / sizeof(wchar_t)},
-               std::uint64_t(record.CreateTime.QuadPart)});
-        if (record.NextEntryOffset == 0) return;
+        const bool goOn = visit(
+            {DWORD(reinterpret_cast<ULONG_PTR>(record.UniqueProcessId)),
+             {record.ImageName.Buffer ? record.ImageName.Buffer : L"", record.ImageName.Length / sizeof(wchar_t)},
+             std::uint64_t(record.CreateTime.QuadPart)});
+        if (!goOn || record.NextEntryOffset == 0) return;
         at += record.NextEntryOffset;
     }
 }

@@ -18,7 +18,10 @@ struct SystemRecord {
 
 // Takes every record afresh in one call (NtQuerySystemInformation) into
 // `buffer`, which keeps its room for the next pass, and visits them in the
-// system's order. Throws std::system_error when the records cannot be read.
-void forEachSystemRecord(std::vector<char>& buffer, const std::function<void(const SystemRecord&)>& visit);
+// system's order until `visit` returns false. The Toolhelp snapshot makes
+// this same call and then copies the records into a section that each
+// Process32NextW maps again, which costs a pass more than twice as much
+// under Wine. Throws std::system_error when the records cannot be read.
+void forEachSystemRecord(std::vector<char>& buffer, const std::function<bool(const SystemRecord&)>& visit);
 
 }  // namespace quorvex

@@ -57,10 +57,11 @@ int Win32Killer::terminateByImageName(std::string_view imageName) {
     int ended = 0;
     forEachSystemRecord(records_, [&](const SystemRecord& record) {
         toUtf8(record.imageName, name);
-        if (record.id == self || !equalImageNames(name, imageName)) return;
+        if (record.id == self || !equalImageNames(name, imageName)) return true;
         // The opened process holds its ID until closed, so the one confirmed is the one ended.
         if (const UniqueHandle process = openRecorded(record, imageName); process && TerminateProcess(process.get(), 1))
             ++ended;
+        return true;
     });
     return ended;
 }

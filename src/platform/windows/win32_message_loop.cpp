@@ -8,6 +8,15 @@
 
 namespace quorvex {
 
+namespace {
+
+BOOL CALLBACK unloadWindow(HWND hwnd, LPARAM) {
+    if (Win32Window* window = Win32Window::fromHandle(hwnd)) window->unload();
+    return TRUE;
+}
+
+}  // namespace
+
 int Win32Toolkit::run(Window& startup) {
     auto& window = static_cast<Win32Window&>(startup);
     if (!window.desc().title.empty()) reportTitle_ = toWide(window.desc().title);
