@@ -37,7 +37,7 @@ std::optional<ExecutableFile> SystemProcessRecord::executable() const {
     return file;
 }
 
-SystemProcessTable::SystemProcessTable() { name_.reserve(kLongestNameBytes); }
+SystemProcessTable::SystemProcessTable() : records_(kSystemRecordsRoom) { name_.reserve(kLongestNameBytes); }
 
 void SystemProcessTable::forEach(const std::function<bool(const ProcessRecord&)>& visit) const {
     forEachSystemRecord(records_, [&](const SystemRecord& record) {

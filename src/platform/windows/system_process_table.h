@@ -29,10 +29,9 @@ private:
 };
 
 // Passes of one table run one at a time: they share its buffers, which a
-// pass fills again instead of allocating them anew. The first pass makes
-// room for the records of a few hundred processes and the table is made
-// with room for the longest image name, so a later pass that compares names
-// allocates nothing.
+// pass fills again instead of allocating them anew. Made with room for the
+// records of a few hundred processes and for the longest image name, so a
+// pass that compares names allocates nothing.
 class SystemProcessTable final : public ProcessTable {
 public:
     SystemProcessTable();

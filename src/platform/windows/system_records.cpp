@@ -13,7 +13,7 @@ namespace quorvex {
 
 void forEachSystemRecord(std::vector<char>& buffer, const std::function<bool(const SystemRecord&)>& visit) {
     constexpr NTSTATUS kTooSmall = NTSTATUS(0xC0000004);  // STATUS_INFO_LENGTH_MISMATCH
-    if (buffer.empty()) buffer.resize(std::size_t(1) << 18);  // a few hundred processes
+    if (buffer.empty()) buffer.resize(kSystemRecordsRoom);
     for (ULONG needed = 0;;) {
         const NTSTATUS status =
             NtQuerySystemInformation(SystemProcessInformation, buffer.data(), ULONG(buffer.size()), &needed);

@@ -3,12 +3,16 @@
 // its creation time, which tells the processes of one ID apart.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string_view>
 #include <vector>
 
 namespace quorvex {
+
+// Room for the records of a few hundred processes: what a buffer starts with.
+inline constexpr std::size_t kSystemRecordsRoom = std::size_t(1) << 18;
 
 struct SystemRecord {
     unsigned long id;
