@@ -24,7 +24,8 @@ LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam,
     }
     auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     LRESULT result = 0;
-    if (window && (window->onInput(message, wParam, lParam) || window->onWindowMessage(message, wParam, lParam, result)))
+    if (window && (window->onInput(message, wParam, lParam) || window->onEndRequest(message, wParam, result) ||
+                   window->onWindowMessage(message, wParam, lParam, result)))
         return result;
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -66,7 +67,31 @@ bool Win32Window::onInput(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Drawing, focus, DPI, close and end requests, and the window's end.
+// The user's close, another program's end request and the session's end.
+bool Win32Window::onEndRequest(UINT message, WPARAM wParam, LRESULT& result) {
+    switch (message) {
+    case WM_SYSCOMMAND:
+        // The user's close (Alt+F4, the window manager's close button) only hides.
+        if ((wParam & 0xFFF0) != SC_CLOSE) return false;
+        hide();
+        return true;
+    case WM_CLOSE:
+        // Another program's polite end request (taskkill without /f): the program ends.
+        PostQuitMessage(0);
+        return true;
+    case WM_QUERYENDSESSION:
+        result = TRUE;  // the guard never holds up a log-off or shut-down
+        return true;
+    case WM_ENDSESSION:
+        // The system may end the process as soon as this returns.
+        if (wParam) toolkit_.endSession();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Drawing, focus, DPI, and the window's end.
 bool Win32Window::onWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
     case WM_CTLCOLORSTATIC:
@@ -85,22 +110,6 @@ bool Win32Window::onWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     case WM_DPICHANGED:
         layout(HIWORD(wParam));
         moveTo(*reinterpret_cast<const RECT*>(lParam));
-        return true;
-    case WM_SYSCOMMAND:
-        // The user's close (Alt+F4, the window manager's close button) only hides.
-        if ((wParam & 0xFFF0) != SC_CLOSE) return false;
-        hide();
-        return true;
-    case WM_CLOSE:
-        // Another program's polite end request (taskkill without /f): the program ends.
-        PostQuitMessage(0);
-        return true;
-    case WM_QUERYENDSESSION:
-        result = TRUE;  // the guard never holds up a log-off or shut-down
-        return true;
-    case WM_ENDSESSION:
-        // The system may end the process as soon as this returns.
-        if (wParam) toolkit_.endSession();
         return true;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

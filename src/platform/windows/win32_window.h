@@ -41,6 +41,7 @@ private:
     friend class Win32Toolkit;
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     bool onInput(UINT message, WPARAM, LPARAM);
+    bool onEndRequest(UINT message, WPARAM, LRESULT& result);
     bool onWindowMessage(UINT message, WPARAM, LPARAM, LRESULT& result);
     void focusFirstTabStop();
     void moveTo(const RECT& frame);
