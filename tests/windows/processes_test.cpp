@@ -81,11 +81,13 @@ TEST_F(ProcessesTest, PollTickKillsEveryCopyOfItsWormAndNoOtherProcess) {
 }
 
 TEST_F(ProcessesTest, KillerEndsEveryCopyThroughItsOwnProcessAtOnce) {
-    const HANDLE first = standIns.start(L"WinSvcs.exe");
-    const HANDLE second = standIns.start(L"winsvcs.exe");
-    const HANDLE other = standIns.start(L"winsvcs2.exe");
+    // A name of no worm: a kill line an earlier test left running ends
+    // watched names, and would take a copy away before the count.
+    const HANDLE first = standIns.start(L"DirectKill.exe");
+    const HANDLE second = standIns.start(L"directkill.exe");
+    const HANDLE other = standIns.start(L"directkill2.exe");
     Win32Killer killer;
-    EXPECT_EQ(killer.terminateByImageName("WINSVCS.EXE"), 2);
+    EXPECT_EQ(killer.terminateByImageName("DIRECTKILL.EXE"), 2);
     EXPECT_TRUE(StandIns::endsWithin(first, kEventBoundMs));
     EXPECT_TRUE(StandIns::endsWithin(second, kEventBoundMs));
     EXPECT_FALSE(StandIns::endsWithin(other, 0)) << "only the whole name is the worm's";
