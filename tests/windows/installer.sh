@@ -65,7 +65,9 @@ file_version() {
 guards() { ps -eo pid=,stat=,args= | awk -v path='C:\\Program Files\\Quorvex\\quorvex.exe' \
              '$2 !~ /^Z/ && index($0, path) { print $1 }'; }
 wait_for_no_guard() { for _ in $(seq 500); do [ -z "$(guards)" ] && return 0; sleep 0.02; done; return 1; }
-# Waits for a guard other than the ones given to run, and prints its ID.
+# Waits for a guard other than the ones given to run, and prints its ID. A
+# process that msiexec starts inside Wine gives this shell no event to wait
+# on, so the process list is polled, for 30 s at the least.
 wait_for_new_guard() {
   local pid
   for _ in $(seq 1500); do

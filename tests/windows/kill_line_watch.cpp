@@ -59,7 +59,10 @@ void KillLineWatch::watch() {
         });
         mostInterpreters_ = std::max(mostInterpreters_.load(), interpreters);
         mostTaskkills_ = std::max(mostTaskkills_.load(), taskkills);
-        Sleep(5);  // a line runs for tens of milliseconds at the least
+        // A sampler, not a wait: no event tells that a process has started.
+        // A line runs for tens of milliseconds at the least, so samples 5 ms
+        // apart see every one.
+        Sleep(5);
     }
 }
 
