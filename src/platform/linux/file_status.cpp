@@ -76,15 +76,24 @@ FileIdentity identityFrom(const struct statx& status, std::optional<std::uint64_
     return identity;
 }
 
-std::optional<FileStatus> statusOf(int fd) {
+std::optional<struct statx> statxOf(int fd) {
     struct statx status {};
     if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, kAsked, &status) != 0 ||
         (status.stx_mask & kNeeded) != kNeeded)
         return std::nullopt;
+    return status;
+}
+
+FileStatus statusFrom(int fd, const struct statx& status) {
     const FileStatus::Kind kind = kindOf(status.stx_mode);
     std::optional<std::uint64_t> uuid;
     if (kind == FileStatus::Kind::File && !tellsFileSystemApart(status)) uuid = readFileSystemUuid(fd);
     return FileStatus{kind, identityFrom(status, uuid), status.stx_nlink};
+}
+
+std::optional<FileStatus> statusOf(int fd) {
+    const auto status = statxOf(fd);
+    return status ? std::optional(statusFrom(fd, *status)) : std::nullopt;
 }
 
 std::optional<FileStatus> statusAt(int directory, const char* path) {

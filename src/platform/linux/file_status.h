@@ -26,8 +26,15 @@ bool tellsFileSystemApart(const struct statx& status);
 // without one the identity is ambiguous.
 FileIdentity identityFrom(const struct statx& status, std::optional<std::uint64_t> fileSystemUuid);
 
-// What the descriptor `fd` refers to (O_PATH will do); nullopt when it cannot
-// be read. A regular file's UUID is read only where statx is not enough.
+// What statx tells of the descriptor `fd` (O_PATH will do), asked for all
+// that an identity takes; nullopt when it cannot be read.
+std::optional<struct statx> statxOf(int fd);
+
+// The status of `fd` from `status`, its statx. A regular file's UUID is read
+// only where statx is not enough.
+FileStatus statusFrom(int fd, const struct statx& status);
+
+// Both of the above in one.
 std::optional<FileStatus> statusOf(int fd);
 
 // What stands at `path` in the folder `directory`, a link there not followed.

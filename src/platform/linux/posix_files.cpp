@@ -41,12 +41,11 @@ public:
         const FileDescriptor file(::openat(folder_.get(), name_.c_str(),
                                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (!file) return lastError();
-        const auto opened = statusOf(file.get());
-        if (!opened || opened->kind != FileStatus::Kind::File || !expected.matches(opened->identity))
-            return notTheExpectedFile();
-        struct stat status {};
-        if (::fstat(file.get(), &status) != 0) return lastError();
-        return clearProtection(file.get(), status.st_mode, calls_);
+        const auto status = statxOf(file.get());
+        if (!status) return notTheExpectedFile();
+        const FileStatus opened = statusFrom(file.get(), *status);
+        if (opened.kind != FileStatus::Kind::File || !expected.matches(opened.identity)) return notTheExpectedFile();
+        return clearProtection(file.get(), status->stx_mode, calls_);
     }
 
     std::error_code deleteFile(const FileIdentity& expected) override {
