@@ -68,7 +68,7 @@ void Form1::CleanupFinished(CleanupOutcome outcome) {
 bool Form1::label2HoldsAnotherWormThan(const ExecutableFile& cleaned) const {
     const std::string shown = window_->caption(Label2);
     if (shown.empty()) return false;
-    return shown != cleaned.path || !(label2File_ == cleaned.identity);
+    return shown != cleaned.path || label2File_ != cleaned.identity;
 }
 
 void Form1::Command2_Click() {
