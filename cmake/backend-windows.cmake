@@ -4,9 +4,9 @@
 # this backend is named here; the folders below hold its CMake files.
 
 # src/platform/<dir>: the backend's libraries, and what the program is made of.
-set(QUORVEX_PLATFORM_DIRS windows)
+set(QUORVEX_PLATFORM_DIRS windows win32)
 set(QUORVEX_PROGRAM_SOURCES app/platform_windows.cpp)
-set(QUORVEX_PROGRAM_LIBRARIES quorvex_windows)
+set(QUORVEX_PROGRAM_LIBRARIES quorvex_windows quorvex_win32)
 set(QUORVEX_PROGRAM_KIND WIN32)
 # tests/<dir> beside tests/core, and bench/<dir>.
 set(QUORVEX_TEST_DIRS windows)

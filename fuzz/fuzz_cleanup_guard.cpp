@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/linux/posix_files.h"
+#include "platform/linux/files.h"
 #include "remedy/cleanup.h"
 
 namespace {

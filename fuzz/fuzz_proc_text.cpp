@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/linux/proc_text.h"
+#include "platform/linux/proc/proc_text.h"
 #include "support/path_component.h"
 #include "support/utf8.h"
 

@@ -47,9 +47,9 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz debian/copyright DESTINAT
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_CONTACT "Quorvex <dev@quorvex.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION [[
-Quorvex stays hidden and looks at the process list every 100 ms. When one of
-nine worms that spread through USB flash drives runs, it kills every copy by
-image name and shows an alert; one button then deletes the worm's file and
+Quorvex stays hidden and looks at the process list several times a second.
+When one of the worms on its watch list, which spread through USB flash
+drives, runs, it kills every copy by image name and shows an alert; one button then deletes the worm's file and
 puts a directory of the same name in its place, so the file cannot come back.
 
 It starts with every desktop session. Its texts are in Simplified Chinese.]])

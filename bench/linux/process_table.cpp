@@ -21,10 +21,10 @@
 
 #include "bench_support.h"
 #include "monitor/monitor.h"
-#include "platform/linux/image_killer.h"
-#include "platform/linux/open_file_limit.h"
-#include "platform/linux/proc_table.h"
-#include "platform/linux/proc_text.h"
+#include "platform/linux/killer.h"
+#include "platform/linux/proc/proc_text.h"
+#include "platform/linux/process_table.h"
+#include "platform/linux/system/open_file_limit.h"
 #include "support/path_component.h"
 
 namespace quorvex::bench {

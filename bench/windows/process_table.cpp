@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "monitor/monitor.h"
-#include "platform/windows/system_process_table.h"
+#include "platform/windows/process_table.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "platform/files.h"
 #include "platform/killer.h"
-#include "platform/processes.h"
-#include "platform/session.h"
+#include "platform/process_table.h"
+#include "platform/session_claim.h"
 #include "platform/toolkit.h"
 
 namespace quorvex {

@@ -3,11 +3,11 @@
 
 #include <cstdio>
 
-#include "platform/linux/image_killer.h"
-#include "platform/linux/open_file_limit.h"
-#include "platform/linux/posix_files.h"
-#include "platform/linux/proc_table.h"
-#include "platform/linux/session_lock.h"
+#include "platform/linux/files.h"
+#include "platform/linux/killer.h"
+#include "platform/linux/process_table.h"
+#include "platform/linux/session_claim.h"
+#include "platform/linux/system/open_file_limit.h"
 #include "platform/qt/display_choice.h"
 #include "platform/qt/qt_toolkit.h"
 

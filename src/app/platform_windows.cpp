@@ -5,12 +5,12 @@
 
 #include <cstdio>
 
-#include "platform/windows/session_mutex.h"
-#include "platform/windows/system_process_table.h"
-#include "platform/windows/wide_text.h"
-#include "platform/windows/win32_files.h"
-#include "platform/windows/win32_killer.h"
-#include "platform/windows/win32_toolkit.h"
+#include "platform/win32/win32_toolkit.h"
+#include "platform/windows/files.h"
+#include "platform/windows/killer.h"
+#include "platform/windows/process_table.h"
+#include "platform/windows/session_claim.h"
+#include "platform/windows/system/wide_text.h"
 
 namespace quorvex {
 

@@ -8,7 +8,7 @@
 
 #include "monitor/watch_list.h"
 #include "platform/killer.h"
-#include "platform/processes.h"
+#include "platform/process_table.h"
 
 namespace quorvex {
 

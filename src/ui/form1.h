@@ -8,7 +8,7 @@
 #include "monitor/watch_list.h"
 #include "platform/files.h"
 #include "platform/killer.h"
-#include "platform/processes.h"
+#include "platform/process_table.h"
 #include "platform/toolkit.h"
 #include "remedy/cleanup.h"
 #include "support/serial_worker.h"

@@ -30,7 +30,7 @@ TEST_F(AppTest, StartsHiddenWithOnlyTheSplashAndTimersRunning) {
     for (std::size_t i = kVisibleControls; i < kControls.size(); ++i) {
         const auto& times = main().timerFireTimes(i);
         ASSERT_EQ(times.size(), 40u);
-        for (std::size_t k = 0; k < times.size(); ++k) EXPECT_EQ(times[k], 100 * std::int64_t(k + 1));
+        for (std::size_t k = 0; k < times.size(); ++k) EXPECT_EQ(times[k], kPollIntervalMs * std::int64_t(k + 1));
     }
 }
 
@@ -81,7 +81,7 @@ TEST_F(AppTest, EachWormIsCaughtByItsOwnTimerInTheTablesCase) {
         killer.orders.clear();
         main().hide();
 
-        toolkit.advance(100);
+        toolkit.advance(kPollIntervalMs);
         ASSERT_EQ(killer.orders.size(), 1u);
         EXPECT_EQ(killer.orders[0].commandLine, entry.killCommand);
         EXPECT_EQ(killer.orders[0].imageName, entry.name);
@@ -104,7 +104,7 @@ TEST_F(AppTest, UnlistedProgramIsNeverDetected) {
 TEST_F(AppTest, TwoCopiesGiveTwoKillsAndTheLastPath) {
     start();
     processes.processes = {{"DriveMgr.exe", "/a/DriveMgr.exe"}, {"drivemgr.exe", "/b/drivemgr.exe"}};
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     EXPECT_EQ(killer.orders.size(), 2u);
     EXPECT_EQ(label2(), "/b/drivemgr.exe");
 }
@@ -112,7 +112,7 @@ TEST_F(AppTest, TwoCopiesGiveTwoKillsAndTheLastPath) {
 TEST_F(AppTest, WormGoneBeforeTheKillPassKeepsLabel2ButAlerts) {
     start();
     processes.processes = {{"winsvcs.exe", "/old/winsvcs.exe"}};
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     processes.processes.clear();
     files.disk["/old/winsvcs.exe"] = FileStatus{FileStatus::Kind::Directory};  // an earlier cleanup's
     ASSERT_TRUE(cleanUpAndWait());
@@ -125,7 +125,7 @@ TEST_F(AppTest, WormGoneBeforeTheKillPassKeepsLabel2ButAlerts) {
         if (stoppedEarly) processes.processes.clear();  // gone by the kill pass
     };
     killer.orders.clear();
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     EXPECT_TRUE(killer.orders.empty());
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(label1(), kWatchList[4].alertText);
@@ -136,9 +136,9 @@ TEST_F(AppTest, WormGoneBeforeTheKillPassKeepsLabel2ButAlerts) {
 TEST_F(AppTest, ALaterWormOverwritesTheAlert) {
     start();
     processes.processes = {{"winsvcs.exe", "/a/winsvcs.exe"}};
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     processes.processes = {{"winversvcs.exe", "/b/winversvcs.exe"}};
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     EXPECT_EQ(label1(), kWatchList[7].alertText);
     EXPECT_EQ(label2(), "/b/winversvcs.exe");
     EXPECT_TRUE(command1Enabled());
@@ -147,7 +147,7 @@ TEST_F(AppTest, ALaterWormOverwritesTheAlert) {
 TEST_F(AppTest, Command1CleansTheShownPathOnce) {
     start();
     runWorm("winsvcs.exe", "/media/u/winsvcs.exe", {5, 42});
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     processes.processes.clear();
     ASSERT_TRUE(cleanUpAndWait());
     EXPECT_EQ(files.calls(), (std::vector<std::string>{"reset /media/u/winsvcs.exe", "delete /media/u/winsvcs.exe",
@@ -160,14 +160,14 @@ TEST_F(AppTest, Command1CleansTheShownPathOnce) {
     int reached = 0;
     files.onReach = [&] { ++reached; };
     main().click(Command1);  // disabled: no second cleanup
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     EXPECT_EQ(reached, 0);
 }
 
 TEST_F(AppTest, CleanupOfAFileThatIsNoLongerTheWormsSaysItFailed) {
     start();
     runWorm("winsvcs.exe", "/media/u/winsvcs.exe", {5, 42});
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     processes.processes.clear();
     files.disk["/media/u/winsvcs.exe"].identity = {5, 43};  // replaced since the detection
     ASSERT_TRUE(cleanUpAndWait());
@@ -182,7 +182,7 @@ TEST_P(HangingCleanupTest, HangingCleanupLeavesTheGuardKillingAndTheButtonDisabl
     const WatchEntry& worm = kWatchList[detected.entry];
     start();
     runWorm("winsvcs.exe", "/dead/share/winsvcs.exe", {5, 42});
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     processes.processes.clear();
     std::promise<void> answer = clickIntoAHangingCleanup();
     EXPECT_FALSE(command1Enabled());
@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(AppTest, HangingCleanupTest,
 TEST_F(AppTest, OnlyTheLeftButtonAloneDrags) {
     start();
     processes.processes = {{"winsvcs.exe", "/w"}};
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     processes.processes.clear();
     for (int buttons : {2, 3, 4, 5, 6, 7, 0}) main().moveMouse(buttons);
     // Nor does the left button held on a control: the control has the moves.
@@ -243,7 +243,7 @@ TEST_F(AppTest, OnlyTheLeftButtonAloneDrags) {
 TEST_F(AppTest, Command2HidesAndTheNextDetectionRestoresEverything) {
     start();
     processes.processes = {{"winsvcs.exe", "/a/winsvcs.exe"}};
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     processes.processes.clear();
     main().dragTo({7, 9});
     main().moveMouse(kLeftButton);
@@ -258,7 +258,7 @@ TEST_F(AppTest, Command2HidesAndTheNextDetectionRestoresEverything) {
     EXPECT_FALSE(main().isVisible()) << "nothing found while hidden";
 
     processes.processes = {{"DeviceManager.exe", "/b/DeviceManager.exe"}};
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(main().position(), (Point{7, 9}));
     EXPECT_EQ(label1(), kWatchList[1].alertText);
@@ -268,7 +268,7 @@ TEST_F(AppTest, Command2HidesAndTheNextDetectionRestoresEverything) {
 TEST_F(AppTest, WormDuringTheSplashShowsBothWindows) {
     start();
     processes.processes = {{"winsvcs.exe", "/w"}};
-    toolkit.advance(100);
+    toolkit.advance(kPollIntervalMs);
     EXPECT_TRUE(main().isVisible());
     EXPECT_TRUE(splashWindow().isVisible());
     toolkit.advance(2900);
@@ -290,7 +290,7 @@ TEST_F(AppDeathTest, FailureInATickEndsWithTheReport) {
             BrokenTable broken;
             Form1 guarded(toolkit, broken, killer, files);
             toolkit.run(guarded.window());
-            toolkit.advance(100);
+            toolkit.advance(kPollIntervalMs);
             std::exit(0);
         },
         testing::ExitedWithCode(1), "运行时错误 '13'");

@@ -8,35 +8,18 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <map>
 #include <string>
 
 #include "program_on_x.h"
-#include "wine_prefix.h"
+#include "wine_standin_test.h"
 
 namespace quorvex::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Each empty when the build found no mingw-w64 compiler for it or no wine.
-const std::map<std::string, fs::path> kStandIns{{"x64", QUORVEX_WINE_STANDIN_X64}, {"x86", QUORVEX_WINE_STANDIN_X86}};
-
-// The stand-in of one architecture, "x64" or "x86".
-class WineWormOnX : public ProgramOnX, public testing::WithParamInterface<std::string> {
+class WineWormOnX : public WineStandInTest<ProgramOnX> {
 protected:
-    static void SetUpTestSuite() { prefixProblem_ = prepareWinePrefix(); }
-    static void TearDownTestSuite() { stopWineServer(); }
-
-    void SetUp() override {
-        // A machine without Wine fails here rather than passing untested;
-        // 32-bit Wine is an extra, so without it the 32-bit cases are skipped.
-        ASSERT_TRUE(prefixProblem_.empty()) << prefixProblem_;
-        if (GetParam() == "x86" && !standIn.problem.empty()) GTEST_SKIP() << standIn.problem;
-        ASSERT_TRUE(standIn.problem.empty()) << standIn.problem;
-        ProgramOnX::SetUp();
-    }
-
     void TearDown() override {
         ProgramOnX::TearDown();
         if (!HasFailure()) return;
@@ -59,11 +42,6 @@ protected:
         return Child(standIn.loader, {program},
                      {.environment = wineEnvironment(desktop->environment()), .log = wineLog()});
     }
-
-    const WineStandIn standIn = findWineStandIn(GetParam(), kStandIns.at(GetParam()));
-
-private:
-    static inline std::string prefixProblem_;
 };
 
 INSTANTIATE_TEST_SUITE_P(, WineWormOnX, testing::Values("x64", "x86"), [](const auto& info) { return info.param; });

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/file_protection.h"
+#include "platform/linux/system/file_protection.h"
 
 namespace quorvex::test {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/file_status.h"
+#include "platform/linux/system/file_status.h"
 
 namespace quorvex {
 namespace {

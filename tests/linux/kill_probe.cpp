@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "platform/linux/image_killer.h"
+#include "platform/linux/killer.h"
 
 int main(int argc, char** argv) {
     const std::string_view mode = argc > 1 ? argv[1] : "";

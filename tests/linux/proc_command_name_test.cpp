@@ -13,7 +13,7 @@
 
 #include "child_process.h"
 #include "monitor/monitor.h"
-#include "platform/linux/proc_text.h"
+#include "platform/linux/proc/proc_text.h"
 #include "proc_reading.h"
 #include "temp_folder.h"
 

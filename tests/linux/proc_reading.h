@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/linux/proc_table.h"
+#include "platform/linux/process_table.h"
 
 namespace quorvex::test {
 

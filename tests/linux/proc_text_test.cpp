@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/linux/proc_text.h"
+#include "platform/linux/proc/proc_text.h"
 #include "support/path_component.h"
 
 namespace quorvex::proctext {

@@ -20,7 +20,7 @@
 
 #include "child_process.h"
 #include "mount_point.h"
-#include "platform/linux/file_descriptor.h"
+#include "platform/linux/system/file_descriptor.h"
 #include "real_guard.h"
 #include "temp_folder.h"
 #include "watched_names_lock.h"

@@ -6,9 +6,9 @@
 
 #include "child_process.h"
 #include "platform/headless/headless_toolkit.h"
-#include "platform/linux/image_killer.h"
-#include "platform/linux/posix_files.h"
-#include "platform/linux/proc_table.h"
+#include "platform/linux/files.h"
+#include "platform/linux/killer.h"
+#include "platform/linux/process_table.h"
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
 
@@ -23,7 +23,7 @@ public:
     bool pollUntilKilled(Child& worm) {
         for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
              worm.running() && std::chrono::steady_clock::now() < deadline;)
-            toolkit.advance(100);
+            toolkit.advance(kPollIntervalMs);
         return diedOfSigkill(worm.waitForExit(std::chrono::milliseconds(0)));
     }
 

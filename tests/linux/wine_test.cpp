@@ -6,39 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <map>
 
 #include "child_process.h"
 #include "monitor/monitor.h"
-#include "platform/linux/image_killer.h"
-#include "platform/linux/posix_files.h"
-#include "platform/linux/proc_table.h"
+#include "platform/linux/files.h"
+#include "platform/linux/killer.h"
+#include "platform/linux/process_table.h"
 #include "remedy/cleanup.h"
 #include "temp_folder.h"
-#include "wine_prefix.h"
+#include "wine_standin_test.h"
 
 namespace quorvex::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Each empty when the build found no mingw-w64 compiler for it or no wine.
-const std::map<std::string, fs::path> kStandIns{{"x64", QUORVEX_WINE_STANDIN_X64}, {"x86", QUORVEX_WINE_STANDIN_X86}};
-
-// The stand-in of one architecture, "x64" or "x86".
-class WineHosted : public ::testing::TestWithParam<std::string> {
+class WineHosted : public WineStandInTest<testing::Test> {
 protected:
-    static void SetUpTestSuite() { prefixProblem_ = prepareWinePrefix(); }
-    static void TearDownTestSuite() { stopWineServer(); }
-
-    // A machine without Wine fails here rather than passing untested; 32-bit
-    // Wine is an extra, so without it the 32-bit cases are skipped.
-    void SetUp() override {
-        ASSERT_TRUE(prefixProblem_.empty()) << prefixProblem_;
-        if (GetParam() == "x86" && !standIn.problem.empty()) GTEST_SKIP() << standIn.problem;
-        ASSERT_TRUE(standIn.problem.empty()) << standIn.problem;
-    }
-
     // Starts the stand-in through Wine by `how` (a Unix or Windows path).
     std::unique_ptr<Child> startWine(const std::string& how) {
         return std::make_unique<Child>(standIn.loader, std::vector<std::string>{how},
@@ -60,11 +44,9 @@ protected:
         return found;
     }
 
-    const WineStandIn standIn = findWineStandIn(GetParam(), kStandIns.at(GetParam()));
     const ProcProcessTable table;
     TempFolder folder;
     PosixFileSystem files;
-    static inline std::string prefixProblem_;
 };
 
 INSTANTIATE_TEST_SUITE_P(, WineHosted, testing::Values("x64", "x86"), [](const auto& info) { return info.param; });

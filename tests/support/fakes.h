@@ -14,7 +14,7 @@
 
 #include "platform/files.h"
 #include "platform/killer.h"
-#include "platform/processes.h"
+#include "platform/process_table.h"
 
 namespace quorvex::test {
 

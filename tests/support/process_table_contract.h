@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/processes.h"
+#include "platform/process_table.h"
 
 namespace quorvex::test {
 

@@ -6,11 +6,11 @@
 #include <set>
 
 #include "file_system_contract.h"
-#include "platform/windows/system_process_table.h"
-#include "platform/windows/unique_handle.h"
-#include "platform/windows/wide_text.h"
-#include "platform/windows/win32_error.h"
-#include "platform/windows/win32_files.h"
+#include "platform/windows/files.h"
+#include "platform/windows/process_table.h"
+#include "platform/windows/system/unique_handle.h"
+#include "platform/windows/system/wide_text.h"
+#include "platform/windows/system/win32_error.h"
 #include "remedy/cleanup.h"
 #include "stand_ins.h"
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/windows/system_records.h"
-#include "platform/windows/unique_handle.h"
+#include "platform/windows/system/system_records.h"
+#include "platform/windows/system/unique_handle.h"
 
 namespace quorvex::test {
 

@@ -1,12 +1,12 @@
 // The process table and the kill command on real processes under the system.
 #include <gtest/gtest.h>
 
-#include "monitor/monitor.h"
-#include "process_table_contract.h"
-#include "platform/windows/system_process_table.h"
-#include "platform/windows/wide_text.h"
-#include "platform/windows/win32_killer.h"
 #include "kill_line_watch.h"
+#include "monitor/monitor.h"
+#include "platform/windows/killer.h"
+#include "platform/windows/process_table.h"
+#include "platform/windows/system/wide_text.h"
+#include "process_table_contract.h"
 #include "stand_ins.h"
 #include "support/error_report.h"
 

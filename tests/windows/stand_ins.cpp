@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/windows/wide_text.h"
+#include "platform/windows/system/wide_text.h"
 
 namespace quorvex::test {
 

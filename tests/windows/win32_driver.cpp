@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/windows/wide_text.h"
+#include "platform/windows/system/wide_text.h"
 
 namespace quorvex::test {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/windows/win32_toolkit.h"
+#include "platform/win32/win32_toolkit.h"
 #include "toolkit_conformance.h"
 
 namespace quorvex::test {

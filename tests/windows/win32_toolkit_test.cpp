@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "platform/windows/wide_text.h"
+#include "platform/windows/system/wide_text.h"
 #include "ui/form1_layout.h"
 #include "ui/splash_layout.h"
 #include "win32_driver.h"

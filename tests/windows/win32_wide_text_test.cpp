@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/windows/wide_text.h"
+#include "platform/windows/system/wide_text.h"
 
 namespace quorvex::test {
 namespace {

@@ -180,12 +180,6 @@ bool HeadlessToolkit::fireNextDue(std::int64_t until) {
     return true;
 }
 
-HeadlessWindow* HeadlessToolkit::findWindow(std::string_view name) const {
-    for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
-        if ((*it)->desc().name == name) return *it;
-    return nullptr;
-}
-
 void HeadlessToolkit::forget(HeadlessWindow* window) {
     std::erase(windows_, window);
 }

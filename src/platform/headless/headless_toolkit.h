@@ -124,7 +124,6 @@ public:
 
     // Every window created so far, loaded or not, in creation order.
     const std::vector<HeadlessWindow*>& windows() const { return windows_; }
-    HeadlessWindow* findWindow(std::string_view name) const;
 
     // Runs a handler the way the message loop would.
     void dispatch(const std::function<void()>& handler) { dispatch_.run(handler); }

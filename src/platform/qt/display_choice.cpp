@@ -6,17 +6,13 @@
 #include <xcb/xcb.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+#include "support/environment.h"
 
 namespace quorvex {
 
 namespace {
-
-std::string environmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
 
 bool xAnswers(const std::string& display) {
     if (display.empty()) return false;
