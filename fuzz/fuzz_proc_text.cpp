@@ -57,6 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
 
     if (const auto stat = parseStat(input)) require(inside(stat->commandName, input));
+    // Numbers are read only where they stand whole.
+    if (startTime(input)) require(input.find(')') != std::string_view::npos);
+    if (realUser(input)) require(input.find("\nUid:\t") != std::string_view::npos);
 
     // A memfd's program goes by the memfd's name.
     const std::string_view command = first.starts_with("memfd:") ? quorvex::lastComponent(first.substr(6)) : first;

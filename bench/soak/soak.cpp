@@ -42,9 +42,10 @@ struct FakeKiller final : Killer {
     explicit FakeKiller(FakeProcessTable& table) : table(table) {}
     FakeProcessTable& table;
     long started = 0;
-    void endAll(const KillOrder& order) override {
+    KillOutcome end(const KillOrder& order) override {
         ++started;
-        std::erase_if(table.processes, [&](const FakeProcess& p) { return p.name == order.imageName; });
+        std::erase_if(table.processes, [&](const FakeProcess& p) { return p.key() == order.copy; });
+        return KillOutcome::Ended;
     }
 };
 

@@ -1,4 +1,4 @@
-// One full FindProcess miss over the process snapshot, next to its floor
+// One look at the process list that finds no worm, over the process snapshot, next to its floor
 // (NtQuerySystemInformation(SystemProcessInformation) and a walk over the
 // names, in a plain loop) and to the management service's enumeration of
 // Win32_Process reading each Name, on the system's processes plus idle
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "monitor/monitor.h"
+#include "platform/windows/killer.h"
 #include "platform/windows/process_table.h"
 
 namespace {
@@ -180,8 +181,12 @@ int main(int argc, char** argv) {
     }
     Floor floor;
     const quorvex::SystemProcessTable table;
+    quorvex::Win32Killer killer;
+    const quorvex::WatchEntry absent{"Timer1", "NoSuchWorm.exe"};
+    // Asked again, the one entry looks again: one look per call.
+    quorvex::Monitor monitor(table, killer, {&absent, 1});
     const std::pair<const char*, std::function<bool()>> runs[] = {
-        {"ours", [&] { return quorvex::FindProcess(table, "NoSuchWorm.exe"); }},
+        {"ours", [&] { return monitor.FindProcess("NoSuchWorm.exe"); }},
         {"floor", [&] { return floor.findAbsent(); }},
         {"management", [&] { return management.findAbsent(); }},
     };

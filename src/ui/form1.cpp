@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "monitor/monitor.h"
 #include "ui/form1_layout.h"
 
 namespace quorvex {
@@ -11,8 +10,7 @@ using namespace form1;
 
 Form1::Form1(Toolkit& toolkit, const ProcessTable& processes, Killer& killer, FileSystem& files)
     : toolkit_(toolkit),
-      processes_(processes),
-      killer_(killer),
+      monitor_(processes, killer),
       files_(files),
       window_(toolkit.create(kWindow, *this)) {}
 
@@ -81,7 +79,7 @@ void Form1::timer(ControlId control) {
 }
 
 void Form1::PollTimer_Timer(const WatchEntry& entry) {
-    const auto detection = pollTick(entry, processes_, killer_);
+    const auto detection = monitor_.pollTick(entry);
     if (!detection) return;
     if (detection->lastExecutable) {
         window_->setCaption(Label2, detection->lastExecutable->path);
@@ -90,7 +88,7 @@ void Form1::PollTimer_Timer(const WatchEntry& entry) {
     // During a cleanup Command1 waits for its end, which decides.
     if (!cleaning_) window_->setEnabled(Command1, true);
     window_->show();
-    window_->setCaption(Label1, entry.alertText);
+    window_->setCaption(Label1, detection->refused ? entry.refusedText : entry.alertText);
 }
 
 }  // namespace quorvex

@@ -1,10 +1,11 @@
-// Form1, the main window: holds the nine poll timers and the alert controls,
+// Form1, the main window: holds the poll timers and the alert controls,
 // and applies what the monitor and the cleanup decide.
 #pragma once
 
 #include <memory>
 #include <optional>
 
+#include "monitor/monitor.h"
 #include "monitor/watch_list.h"
 #include "platform/files.h"
 #include "platform/killer.h"
@@ -41,8 +42,7 @@ private:
     void DragForm(Window& window);
 
     Toolkit& toolkit_;
-    const ProcessTable& processes_;
-    Killer& killer_;
+    Monitor monitor_;
     FileSystem& files_;
     std::unique_ptr<Window> window_;
     std::unique_ptr<FrmSplash> splash_;

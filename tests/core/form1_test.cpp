@@ -121,9 +121,7 @@ TEST_F(AppTest, WormGoneBeforeTheKillPassKeepsLabel2ButAlerts) {
     main().hide();
 
     processes.processes = {{"winhxvh.exe", "/new/winhxvh.exe"}};
-    processes.afterEnumeration = [&](bool stoppedEarly) {
-        if (stoppedEarly) processes.processes.clear();  // gone by the kill pass
-    };
+    processes.afterEnumeration = [&](bool) { processes.processes.clear(); };  // gone by the kill pass
     killer.orders.clear();
     toolkit.advance(kPollIntervalMs);
     EXPECT_TRUE(killer.orders.empty());

@@ -15,6 +15,7 @@ TEST(WatchList, EveryEntryIsBuiltFromItsOwnName) {
         EXPECT_EQ(entry.killCommand, "cmd /c taskkill /f /im " + std::string(entry.name));
         EXPECT_EQ(entry.alertText,
                   "监测到U盘病毒" + std::string(entry.name) + "，已为您阻止其运行！");
+        EXPECT_EQ(entry.refusedText, "监测到U盘病毒" + std::string(entry.name) + "，未能阻止其运行！");
         EXPECT_EQ(watchEntryForTimer(entry.timer), &entry);
         timers.insert(entry.timer);
         names.insert(entry.name);
@@ -36,61 +37,77 @@ TEST(ImageName, ComparesWholeNamesIgnoringAsciiCase) {
     EXPECT_FALSE(equalImageNames("winsvcs{exe", "winsvcs[exe"));
 }
 
-TEST(FindProcess, AnswersFromAFreshEnumerationEachCall) {
-    FakeProcessTable table;
-    table.processes = {{"bash", "/bin/bash"}, {"sshd", "/usr/sbin/sshd"}};
-    EXPECT_FALSE(FindProcess(table, "winsvcs.exe"));
-    EXPECT_EQ(table.recordsVisited, 2) << "a miss looks at every process";
-    EXPECT_EQ(table.pathsRead, 0) << "the query reads names only";
-
-    table.processes.push_back({"winsvcs.exe", "/media/u/winsvcs.exe"});
-    EXPECT_TRUE(FindProcess(table, "winsvcs.exe"));
-    table.processes.pop_back();
-    EXPECT_FALSE(FindProcess(table, "winsvcs.exe"));
-    EXPECT_EQ(table.enumerations, 3);
-}
-
-TEST(FindProcess, StopsAtTheFirstMatch) {
-    FakeProcessTable table;
-    table.processes = {{"init", {}}, {"WinSvcs.exe", "/a"}, {"winsvcs.exe", "/b"}, {"bash", {}}};
-    EXPECT_TRUE(FindProcess(table, "winsvcs.exe"));
-    EXPECT_EQ(table.recordsVisited, 2);
-}
-
-TEST(FindProcess, NeedsTheWholeName) {
-    FakeProcessTable table;
-    table.processes = {{"mywinsvcs.exe", {}}, {"winsvcs.exe.bak", {}}, {"winsvcs", {}}};
-    EXPECT_FALSE(FindProcess(table, "winsvcs.exe"));
-    table.processes = {{"WINSVCS.EXE", {}}};
-    EXPECT_TRUE(FindProcess(table, "winsvcs.exe"));
-}
-
-TEST(PollTick, NothingRunningStartsNothingAndReadsOnce) {
+class MonitorTest : public testing::Test {
+protected:
     FakeProcessTable table;
     RecordingKiller killer;
-    table.processes = {{"bash", "/bin/bash"}};
-    EXPECT_FALSE(pollTick(kWatchList[0], table, killer));
+    Monitor monitor{table, killer};
+};
+
+// One look per period, whatever the number of entries: each entry's first
+// question is answered by the period's look, its second begins a new period.
+TEST_F(MonitorTest, OneLookAnswersEveryEntryOfAPeriod) {
+    for (const std::size_t entries : {std::size_t(1), kWatchList.size(), std::size_t(40)}) {
+        SCOPED_TRACE(entries);
+        std::vector<std::string> names;
+        std::vector<WatchEntry> watchList;
+        for (std::size_t i = 0; i < entries; ++i) names.push_back("worm" + std::to_string(i) + ".exe");
+        for (const std::string& name : names) watchList.push_back({"Timer", name});
+        FakeProcessTable processes;
+        processes.processes = {{"bash", "/bin/bash"}, {"sshd", "/usr/sbin/sshd"}};
+        Monitor shared(processes, killer, watchList);
+        for (int period = 1; period <= 3; ++period) {
+            for (const WatchEntry& entry : watchList) EXPECT_FALSE(shared.pollTick(entry));
+            EXPECT_EQ(processes.enumerations, period);
+            EXPECT_EQ(processes.recordsVisited, 2 * period) << "a look meets each process once";
+        }
+        EXPECT_EQ(processes.pathsRead, 0) << "a look reads names only";
+    }
+}
+
+TEST_F(MonitorTest, FindProcessNeedsTheWholeNameOfAProcessOfThisSession) {
+    table.processes = {{"mywinsvcs.exe", {}}, {"winsvcs.exe.bak", {}}, {"winsvcs", {}},
+                       {"winsvcs.exe", "/home/other/winsvcs.exe", {}, /*ownSession=*/false}};
+    EXPECT_FALSE(monitor.FindProcess("winsvcs.exe"));
+    table.processes.push_back({"WINSVCS.EXE", {}});
+    EXPECT_TRUE(monitor.FindProcess("winsvcs.exe"));
+    EXPECT_THROW(monitor.FindProcess("notwatched.exe"), std::invalid_argument);
+}
+
+// A worm started after a period's look is seen by the next period's.
+TEST_F(MonitorTest, AProcessStartedAfterALookIsSeenByTheNextPeriod) {
+    EXPECT_FALSE(monitor.FindProcess("winsvcs.exe"));
+    table.processes = {{"DeviceManager.exe", "/u/DeviceManager.exe"}};
+    EXPECT_FALSE(monitor.FindProcess("DeviceManager.exe")) << "answered by this period's look";
+    EXPECT_FALSE(monitor.FindProcess("winsvcs.exe")) << "the next period's look";
+    EXPECT_TRUE(monitor.FindProcess("DeviceManager.exe"));
+    EXPECT_EQ(table.enumerations, 2);
+}
+
+TEST_F(MonitorTest, AnotherSessionsWormIsNeitherSeenNorKilled) {
+    table.processes = {{"winsvcs.exe", "/home/other/winsvcs.exe", {}, /*ownSession=*/false}};
+    for (int period = 0; period < 3; ++period) EXPECT_FALSE(monitor.pollTick(kWatchList[0]));
     EXPECT_TRUE(killer.orders.empty());
-    EXPECT_EQ(table.enumerations, 1);
 }
 
-TEST(PollTick, KillsEveryCopyRightAfterReadingItsPath) {
-    FakeProcessTable table;
-    RecordingKiller killer;
+TEST_F(MonitorTest, PollTickKillsEveryCopyRightAfterReadingItsPath) {
     table.processes = {{"VolDriver.exe", "/media/a/VolDriver.exe"},
                        {"bash", "/bin/bash"},
+                       {"VolDriver.exe", "/home/other/VolDriver.exe", {}, /*ownSession=*/false},
                        {"VOLDRIVER.EXE", "/media/b/VOLDRIVER.EXE", FileIdentity{3, 77}}};
     std::vector<int> pathsReadAtEachKill;
     killer.onOrder = [&] { pathsReadAtEachKill.push_back(table.pathsRead); };
 
-    const auto detection = pollTick(kWatchList[6], table, killer);
+    const auto detection = monitor.pollTick(kWatchList[6]);
     ASSERT_TRUE(detection);
+    EXPECT_FALSE(detection->refused);
     ASSERT_TRUE(detection->lastExecutable);
     EXPECT_EQ(detection->lastExecutable->path, "/media/b/VOLDRIVER.EXE");
     EXPECT_EQ(detection->lastExecutable->identity, (FileIdentity{3, 77})) << "the file goes with its path";
     // The name and the line in the watch list's letter case, whatever the process's.
     const RecordingKiller::Order order{"VolDriver.exe", "cmd /c taskkill /f /im VolDriver.exe"};
     EXPECT_EQ(killer.orders, (std::vector<RecordingKiller::Order>(2, order)));
+    EXPECT_EQ(killer.copies, (std::vector<ProcessKey>{table.processes[0].key(), table.processes[3].key()}));
     // Each copy's path is read before its kill, when the process is surely still there.
     EXPECT_EQ(pathsReadAtEachKill, (std::vector<int>{1, 2}));
     EXPECT_EQ(table.enumerations, 2) << "the kill pass is a second, fresh enumeration";
@@ -99,7 +116,7 @@ TEST(PollTick, KillsEveryCopyRightAfterReadingItsPath) {
 // A copy whose path cannot be read still gets its kill. Its empty text is
 // what Label2 receives only when no copy of the pass gave a path: a kill that
 // ended every copy at the first order leaves the later copies unreadable.
-TEST(PollTick, UnreadablePathsStillKillAndGiveEmptyTextOnlyWhenNoCopyWasRead) {
+TEST_F(MonitorTest, UnreadablePathsStillKillAndGiveEmptyTextOnlyWhenNoCopyWasRead) {
     struct Case {
         std::vector<std::optional<std::string>> paths;  // of the copies, in enumeration order
         std::optional<std::uint64_t> shownCopy;         // whose path and file Label2 receives
@@ -112,13 +129,14 @@ TEST(PollTick, UnreadablePathsStillKillAndGiveEmptyTextOnlyWhenNoCopyWasRead) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.paths));
-        FakeProcessTable table;
-        RecordingKiller killer;
+        FakeProcessTable processes;
+        RecordingKiller kills;
+        Monitor fresh(processes, kills);
         for (std::uint64_t copy = 0; copy < c.paths.size(); ++copy)
-            table.processes.push_back({"winrgtt.exe", c.paths[copy], FileIdentity{5, copy}});
-        const auto detection = pollTick(kWatchList[3], table, killer);
+            processes.processes.push_back({"winrgtt.exe", c.paths[copy], FileIdentity{5, copy}});
+        const auto detection = fresh.pollTick(kWatchList[3]);
         ASSERT_TRUE(detection);
-        EXPECT_EQ(killer.orders.size(), c.paths.size());
+        EXPECT_EQ(kills.orders.size(), c.paths.size());
         ASSERT_TRUE(detection->lastExecutable);
         if (c.shownCopy) {
             EXPECT_EQ(detection->lastExecutable->path, c.paths[*c.shownCopy]);
@@ -130,28 +148,42 @@ TEST(PollTick, UnreadablePathsStillKillAndGiveEmptyTextOnlyWhenNoCopyWasRead) {
     }
 }
 
-TEST(PollTick, WormGoneByTheSecondEnumerationStillDetectsWithoutKill) {
-    FakeProcessTable table;
-    RecordingKiller killer;
+TEST_F(MonitorTest, WormGoneByTheKillPassStillDetectsWithoutKill) {
     table.processes = {{"sysfgdrvs.exe", "/x/sysfgdrvs.exe"}};
-    table.afterEnumeration = [&](bool stoppedEarly) {
-        if (stoppedEarly) table.processes.clear();
-    };
-    const auto detection = pollTick(kWatchList[8], table, killer);
+    table.afterEnumeration = [&](bool) { table.processes.clear(); };
+    const auto detection = monitor.pollTick(kWatchList[8]);
     ASSERT_TRUE(detection);
     EXPECT_FALSE(detection->lastExecutable.has_value());
     EXPECT_TRUE(killer.orders.empty());
 }
 
-TEST(PollTick, AKillThatCannotBeSetGoingReachesTheCaller) {
-    struct FailingKiller : Killer {
-        void endAll(const KillOrder&) override {
-            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-        }
-    } killer;
-    FakeProcessTable table;
-    table.processes = {{"winsvcs.exe", "/w"}};
-    EXPECT_THROW(pollTick(kWatchList[0], table, killer), std::system_error);
+// A copy the system will not let the guard end is said so once: it gets no
+// second kill and no second detection while it runs. Another copy, or the
+// same program started again, is a new process and is detected again.
+TEST_F(MonitorTest, ACopyThatCannotBeEndedIsReportedOnce) {
+    const WatchEntry& entry = kWatchList[0];
+    table.processes = {{"winsvcs.exe", "/opt/elevated/winsvcs.exe"}};
+    killer.refusing.insert(table.processes[0].id);
+    const auto refused = monitor.pollTick(entry);
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->refused);
+    EXPECT_EQ(refused->lastExecutable->path, "/opt/elevated/winsvcs.exe");
+
+    for (int period = 0; period < 20; ++period) EXPECT_FALSE(monitor.pollTick(entry)) << period;
+    EXPECT_EQ(killer.orders.size(), 1u);
+
+    table.processes.push_back({"winsvcs.exe", "/media/u/winsvcs.exe"});
+    const auto next = monitor.pollTick(entry);
+    ASSERT_TRUE(next);
+    EXPECT_FALSE(next->refused) << "the new copy was ended";
+    EXPECT_EQ(killer.copies.back(), table.processes[1].key()) << "the refused copy gets no new kill";
+    EXPECT_EQ(killer.orders.size(), 2u);
+
+    table.processes = {{"winsvcs.exe", "/opt/elevated/winsvcs.exe"}};  // started again
+    killer.refusing.insert(table.processes[0].id);
+    const auto again = monitor.pollTick(entry);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->refused);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "platform/linux/killer.h"
 #include "platform/linux/process_table.h"
 #include "platform/linux/system/file_descriptor.h"
+#include "single_watch.h"
 #include "remedy/cleanup.h"
 #include "temp_folder.h"
 
@@ -80,7 +81,15 @@ private:
 };
 
 
-TEST(ImageKiller, EndsEveryCopyOfTheNameAndNothingElse) {
+// What a pass reads as the key of the process `pid`.
+ProcessKey keyOf(pid_t pid) {
+    std::optional<ProcessKey> key;
+    ProcProcessTable(0).visitProcess(pid, [&](const ProcProcessRecord& process) { key = process.key(); });
+    if (!key) throw std::runtime_error("process " + std::to_string(pid) + " has gone");
+    return *key;
+}
+
+TEST(ImageKiller, ATickEndsEveryCopyOfTheNameAndNothingElse) {
     const TempFolder folder;
     fs::create_directory(folder / "other drive");
     const std::string name = uniqueImageName("WinSvcs");
@@ -95,12 +104,18 @@ TEST(ImageKiller, EndsEveryCopyOfTheNameAndNothingElse) {
     const auto prefixed = startSleeper(copyProgram(kSleepProgram, folder / ("x" + name)));
     const auto suffixed = startSleeper(copyProgram(kSleepProgram, folder / (name + ".bak")));
 
-    EXPECT_EQ(ImageKiller::killByImageName(name), 3);
+    ImageKiller killer;
+    const auto detection = pollTickFor(ProcProcessTable(), killer, name);
+    ASSERT_TRUE(detection);
+    EXPECT_FALSE(detection->refused);
     for (auto& copy : copies) EXPECT_TRUE(diedOfSigkill(copy->waitForExit())) << copy->pid();
-    // The pass above has returned, so whatever it would end has been signalled.
+    // The tick has returned, so whatever it would end has been signalled.
     EXPECT_TRUE(other->running());
     EXPECT_TRUE(prefixed->running());
     EXPECT_TRUE(suffixed->running());
+    // No shell or other child was started: after reaping the victims, only
+    // the bystanders are children of ours.
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), 0);
 }
 
 TEST(ImageKiller, NeverEndsItsOwnProcess) {
@@ -111,26 +126,8 @@ TEST(ImageKiller, NeverEndsItsOwnProcess) {
 
     const auto status = killer.waitForExit();
     ASSERT_TRUE(status && WIFEXITED(*status)) << "the probe was killed";
-    EXPECT_EQ(WEXITSTATUS(*status), 1) << "signalled its sibling only";
+    EXPECT_EQ(WEXITSTATUS(*status), 0) << "its tick found the copies and was refused nothing";
     EXPECT_TRUE(diedOfSigkill(sibling.waitForExit()));
-}
-
-TEST(ImageKiller, StartReturnsAtOnceAndTheKillFollowsWithoutChildren) {
-    const TempFolder folder;
-    const std::string name = uniqueImageName("winhxvh");
-    const auto first = startSleeper(copyProgram(kSleepProgram, folder / name));
-    const auto second = startSleeper(folder / name);
-    const auto bystander = startSleeper(copyProgram(kSleepProgram, folder / uniqueImageName("winhxvh2")));
-
-    ImageKiller killer;
-    killer.endAll({name, "cmd /c taskkill /f /im " + name});
-    EXPECT_TRUE(diedOfSigkill(first->waitForExit()));
-    EXPECT_TRUE(diedOfSigkill(second->waitForExit()));
-
-    // No shell or other child was started: after reaping the victims, only
-    // the bystander is a child of ours.
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), 0);
-    EXPECT_TRUE(bystander->running());
 }
 
 // A program copied into memory runs from no file: it is named by its memfd's
@@ -139,12 +136,10 @@ TEST(ImageKiller, KillsAProgramRunFromMemoryWhichLeavesNoFileToClean) {
     const std::string name = uniqueImageName("winsvcs");
     RunFromMemory worm(name);
     const ProcProcessTable table;
-    const std::string killCommand = "cmd /c taskkill /f /im " + name;
-    const WatchEntry entry{"Timer1", name, killCommand, "alert"};
-    ASSERT_TRUE(FindProcess(table, name));
+    ASSERT_TRUE(monitorSees(table, name));
 
     ImageKiller killer;
-    const auto detection = pollTick(entry, table, killer);
+    const auto detection = pollTickFor(table, killer, name);
     ASSERT_TRUE(detection && detection->lastExecutable);
     EXPECT_TRUE(diedOfSigkill(worm.waitForExit()));
     EXPECT_EQ(detection->lastExecutable->path, "") << "there is no file";
@@ -156,24 +151,57 @@ TEST(ImageKiller, KillsAProgramRunFromMemoryWhichLeavesNoFileToClean) {
 
 // The order's command line is the Windows backend's; here it is never read,
 // whatever it says.
-TEST(ImageKiller, KillsTheOrderedNameWhateverTheCommandLineSays) {
+TEST(ImageKiller, EndsTheOrderedCopyWhateverTheCommandLineSays) {
     const TempFolder folder;
     const std::string name = uniqueImageName("winversvcs");
     const std::string spared = uniqueImageName("sysfgdrvs");
-    const auto victim = startSleeper(copyProgram(kSleepProgram, folder / name));
     const auto bystander = startSleeper(copyProgram(kSleepProgram, folder / spared));
-    const std::string markerName = uniqueImageName("marker");
-    const auto marker = startSleeper(copyProgram(kSleepProgram, folder / markerName));
-
-    ImageKiller killer;
-    for (const std::string& line : {"cmd /c taskkill /f /im " + spared, std::string("rm -rf /"), std::string()})
-        killer.endAll({name, line});
-    EXPECT_TRUE(diedOfSigkill(victim->waitForExit()));
-    // Kills run one after another: once the marker's has run, any kill the
-    // lines above could have led to would have run before it.
-    killer.endAll({markerName, "cmd /c taskkill /f /im " + spared});
-    ASSERT_TRUE(diedOfSigkill(marker->waitForExit()));
+    copyProgram(kSleepProgram, folder / name);
+    for (const std::string& line : {"cmd /c taskkill /f /im " + spared, std::string("rm -rf /"), std::string()}) {
+        SCOPED_TRACE(line);
+        const auto victim = startSleeper(folder / name);
+        EXPECT_EQ(ImageKiller().end({name, line, keyOf(victim->pid())}), KillOutcome::Ended);
+        EXPECT_TRUE(diedOfSigkill(victim->waitForExit()));
+    }
     EXPECT_TRUE(bystander->running());
+}
+
+// Between the pass that found a copy and its kill, the copy's ID may have
+// become another program's: the pinned process is checked again, by its
+// start time and its name, and an innocent one is left alone.
+TEST(ImageKiller, ChecksThePinnedProcessIsStillTheCopyFound) {
+    const TempFolder folder;
+    const std::string worm = uniqueImageName("winhxvh");
+    const fs::path innocent = copyProgram(kSleepProgram, folder / uniqueImageName("notepad"));
+    int go[2];
+    ASSERT_EQ(::pipe2(go, O_CLOEXEC), 0);
+    Child copy(copyProgram("/bin/sh", folder / worm), {"-c", "read line <&3; exec \"$0\" 600", innocent},
+               {.passFd = go[0]});
+    ::close(go[0]);
+    const ProcessKey found = keyOf(copy.pid());
+
+    // An ID whose process started at another time is another process's.
+    EXPECT_EQ(ImageKiller().end({worm, "", {found.id, found.startedAt + 1}}), KillOutcome::Ended);
+    EXPECT_TRUE(copy.running());
+
+    // Once pinned, the copy runs another program under its ID.
+    ImageKiller killer([&](pid_t pid) {
+        ASSERT_EQ(pid, copy.pid());
+        ASSERT_EQ(::write(go[1], "\n", 1), 1);
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                std::error_code gone;
+                return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", gone) == innocent;
+            },
+            30s)) << "the copy has gone";
+    });
+    EXPECT_EQ(killer.end({worm, "", found}), KillOutcome::Ended);
+    ::close(go[1]);
+    // A kill sent by either call came before this signal, and would be how it ended.
+    ASSERT_EQ(::kill(copy.pid(), SIGTERM), 0);
+    const auto status = copy.waitForExit(30s);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << "the innocent program was killed";
 }
 
 // A worm of the guard's user can first fill the user's process limit, so
@@ -211,7 +239,7 @@ TEST(ImageKiller, KillsWhenTheUsersProcessLimitIsUsedUp) {
         if (victim < 0 || ::setrlimit(RLIMIT_NPROC, &none) != 0) ::_exit(3);
         pthread_t probe{};
         if (::pthread_create(&probe, nullptr, [](void*) -> void* { return nullptr; }, nullptr) != EAGAIN) ::_exit(3);
-        killer.endAll({name, "cmd /c taskkill /f /im " + name});
+        (void)killer.end({name, "cmd /c taskkill /f /im " + name, keyOf(victim)});
         int status = 0;
         ::waitpid(victim, &status, 0);
         ::_exit(diedOfSigkill(status) ? 0 : 2);

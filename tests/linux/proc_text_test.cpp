@@ -130,16 +130,17 @@ TEST(ProcText, StatGivesTheCommandNameStateKindAndThreads) {
         std::string_view commandName;
         bool exited, kernelThread;
         long threads;
+        std::uint64_t startTime;
     } rows[] = {
-        {kRunningStat, "WinSvcs.exe", false, false, 1},
-        {kKernelStat, "kthreadd", false, true, 1},
-        {kWorkerStat, "kworker/0:0H-kblockd", false, true, 1},
-        {kExitedLeaderStat, "WindowsServices", true, false, 3},
-        {kZombieStat, "a) (b c)", true, false, 1},
-        {"78 (gone) X 1 0 0 0 -1 4227084 0 0 0 0 0 0 0 0 20 0 1 0 900 0", "gone", true, false, 1},
+        {kRunningStat, "WinSvcs.exe", false, false, 1, 66271},
+        {kKernelStat, "kthreadd", false, true, 1, 25},
+        {kWorkerStat, "kworker/0:0H-kblockd", false, true, 1, 12},
+        {kExitedLeaderStat, "WindowsServices", true, false, 3, 66433},
+        {kZombieStat, "a) (b c)", true, false, 1, 900},
+        {"78 (gone) X 1 0 0 0 -1 4227084 0 0 0 0 0 0 0 0 20 0 1 0 900 0", "gone", true, false, 1, 900},
         // Killed, on its way out: PF_EXITING, not yet a zombie.
         {"4242 (WinSvcs.exe) R 31132 4242 31122 0 -1 4194308 99 0 0 0 0 0 0 0 20 0 1 0 66271", "WinSvcs.exe",
-         true, false, 1},
+         true, false, 1, 66271},
     };
     for (const auto& row : rows) {
         const auto fields = parseStat(row.stat);
@@ -148,7 +149,11 @@ TEST(ProcText, StatGivesTheCommandNameStateKindAndThreads) {
         EXPECT_EQ(fields->exited, row.exited) << row.stat;
         EXPECT_EQ(fields->kernelThread, row.kernelThread) << row.stat;
         EXPECT_EQ(fields->threads, row.threads) << row.stat;
+        EXPECT_EQ(startTime(row.stat), row.startTime) << row.stat;
     }
+    for (auto cut : {"1 (x) S 1 1 1 0 -1 4194304 99 0 0 0 0 0 0 0 20 0 1 0", "1 (x) S 1 1 1 0 -1 4194304 99 0 0 0 0 0 0 0 20 0 1 0 -3",
+                     "1 (x) S 1 1 1 0 -1 4194304 99 0 0 0 0 0 0 0 20 0 1 0 ", "1 (x)"})
+        EXPECT_EQ(startTime(cut), std::nullopt) << cut;
 
     for (auto junk : {"", "4242 WinSvcs.exe S", "4242 (WinSvcs.exe", "4242 (x)", "4242 (x)S 1",
                       "1 )x( S 1 1 1 0 -1 0 0", "1 (x) S 1 1 1 0 -1", "1 (x) S 1 1 1 0 -1  0",
@@ -156,6 +161,14 @@ TEST(ProcText, StatGivesTheCommandNameStateKindAndThreads) {
                       "1 (x) S 1 1 1 0 -1 4194304 99 0 0 0 0 0 0 0 20 0", "1 (x) S 1 1 1 0 -1 4194304 99 0 0 0 0 0 0 0 20 0 1",
                       "1 (x) S 1 1 1 0 -1 4194304 99 0 0 0 0 0 0 0 20 0 -1 0"})
         EXPECT_EQ(parseStat(junk), std::nullopt) << junk;
+}
+
+TEST(ProcText, StatusGivesTheRealUser) {
+    EXPECT_EQ(realUser("Name:\tbash\nUmask:\t0022\nState:\tS (sleeping)\nUid:\t1000\t0\t0\t0\nGid:\t1000\t1000\t1000\t1000\n"),
+              1000u) << "the first of real, effective, saved and file-system";
+    EXPECT_EQ(realUser("Name:\tUid:\t5\nUid:\t0\t0\t0\t0\n"), 0u) << "the line, not a name that looks like it";
+    for (auto junk : {"", "Name:\tx\n", "Name:\tx\nUid:\t\t0\n", "Name:\tx\nUid:\t-1\t0\n", "Name:\tx\nUid:\t99999999999\t0\n"})
+        EXPECT_EQ(realUser(junk), std::nullopt) << junk;
 }
 
 TEST(ProcText, CommandNameIsExtendedOnlyWhenTheKernelCutIt) {

@@ -9,12 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <atomic>
 #include <set>
 #include <thread>
 
 #include "child_process.h"
 #include "monitor/monitor.h"
+#include "single_watch.h"
 #include "platform/linux/proc/proc_text.h"
 #include "platform/linux/process_table.h"
 #include "proc_reading.h"
@@ -26,26 +28,82 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Copies of /bin/sleep in a folder of their own.
+// Copies of the shell in a folder of their own, each waiting for the path of
+// a program to run in its place.
 class ProcDriver final : public ProcessTableDriver {
 public:
+    ~ProcDriver() override {
+        for (const Copy& copy : copies_) ::close(copy.next);
+    }
     const ProcessTable& table() override { return table_; }
     std::string uniqueName(std::string_view stem) override { return uniqueImageName(stem); }
     int start(const std::string& name) override {
-        // A running copy cannot be written over.
-        const fs::path program = folder_ / name;
-        if (!fs::exists(program)) copyProgram(kSleepProgram, program);
-        copies_.push_back(startSleeper(program));
+        startCopy(name, [&](const fs::path& program, int next) {
+            return std::make_unique<Child>(program, std::vector<std::string>{"-c", kWaitForNext},
+                                           ChildOptions{.passFd = next});
+        });
         return int(copies_.size()) - 1;
     }
-    bool running(int copy) override { return copies_.at(copy)->running(); }
-    void end(int copy) override { copies_.at(copy)->stop(); }
+    bool running(int copy) override { return copies_.at(copy).process->running(); }
+    void end(int copy) override { copies_.at(copy).process->stop(); }
     std::string executablePath(const std::string& name) override { return (folder_ / name).string(); }
 
+    bool execAs(int copy, const std::string& name) override {
+        const std::string line = standIn(name).string() + "\n";
+        const pid_t pid = copies_.at(copy).process->pid();
+        return ::write(copies_.at(copy).next, line.data(), line.size()) == ssize_t(line.size()) &&
+               waitUntil([&] { return runs(pid, name); }, 30s);
+    }
+    // The kernel gives a new process the ID after the one written to
+    // ns_last_pid, where this test may write it (as root), unless another
+    // process on the machine takes it first: tried again then.
+    bool reuseIdAs(int copy, const std::string& name) override {
+        const pid_t pid = copies_.at(copy).process->pid();
+        end(copy);
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            std::ofstream lastId("/proc/sys/kernel/ns_last_pid");
+            if (!(lastId << pid - 1 << std::flush)) return false;
+            const pid_t started = startCopy(name, [&](const fs::path& program, int next) {
+                return std::make_unique<Child>(program, std::vector<std::string>{"-c", "read line <&3"},
+                                               ChildOptions{.passFd = next});
+            });
+            if (started == pid) return true;
+        }
+        return false;
+    }
+
 private:
+    struct Copy {
+        std::unique_ptr<Child> process;
+        int next;  // where the copy reads the program to run next
+    };
+    // Runs the program whose path comes on descriptor 3, which then waits for the descriptor to close.
+    static constexpr const char* kWaitForNext = "read next <&3 && exec \"$next\" -c 'read line <&3'";
+
+    // Starts a copy as `name` by `run`, with the read end of its pipe: its process ID.
+    template <class Run>
+    pid_t startCopy(const std::string& name, Run run) {
+        int next[2];
+        if (::pipe2(next, O_CLOEXEC) != 0) throw std::system_error(errno, std::system_category(), "pipe");
+        copies_.push_back({run(standIn(name), next[0]), next[1]});
+        ::close(next[0]);
+        return copies_.back().process->pid();
+    }
+
+    // The stand-in as `name`; a running copy cannot be written over.
+    fs::path standIn(const std::string& name) {
+        const fs::path program = folder_ / name;
+        if (!fs::exists(program)) copyProgram("/bin/sh", program);
+        return program;
+    }
+    static bool runs(pid_t pid, const std::string& name) {
+        std::error_code gone;
+        return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", gone).filename() == name;
+    }
+
     const TempFolder folder_;
     const ProcProcessTable table_;
-    std::vector<std::unique_ptr<Child>> copies_;
+    std::vector<Copy> copies_;
 };
 
 std::unique_ptr<ProcessTableDriver> makeProcDriver() { return std::make_unique<ProcDriver>(); }
@@ -60,8 +118,8 @@ TEST(ProcProcessTable, NamesAProcessByItsExecutableNotByTheLinkItWasStartedThrou
     fs::create_symlink(worm, folder / "launcher");
     const auto child = startSleeper(folder / "launcher");
 
-    EXPECT_TRUE(FindProcess(table, name));
-    EXPECT_FALSE(FindProcess(table, "launcher"));
+    EXPECT_TRUE(monitorSees(table, name));
+    EXPECT_FALSE(monitorSees(table, "launcher"));
     EXPECT_EQ(lookUp(table, child->pid())->path, worm.string());
 }
 
@@ -131,13 +189,13 @@ TEST(ProcProcessTable, PassesOverAnExitedProcessNotYetReaped) {
     const ProcProcessTable table;
     const std::string name = uniqueImageName("sysfgdrvs");
     Child child(copyProgram(kSleepProgram, folder / name), {"600"});
-    ASSERT_TRUE(FindProcess(table, name));
+    ASSERT_TRUE(monitorSees(table, name));
     ASSERT_EQ(::kill(child.pid(), SIGKILL), 0);
     // Until reaped the process stays a zombie; waitid with WNOWAIT waits for that without reaping.
     siginfo_t info{};
     ASSERT_EQ(::waitid(P_PID, id_t(child.pid()), &info, WEXITED | WNOWAIT), 0);
 
-    EXPECT_FALSE(FindProcess(table, name));
+    EXPECT_FALSE(monitorSees(table, name));
     EXPECT_FALSE(lookUp(table, child.pid()));
 }
 
@@ -215,7 +273,7 @@ TEST(ProcProcessTable, PassesOverKernelThreadsButNotTheProcessesBesideThem) {
             return true;
         });
         EXPECT_TRUE(childSeen) << "pass " << pass;
-        EXPECT_TRUE(FindProcess(table, name)) << "pass " << pass;
+        EXPECT_TRUE(monitorSees(table, name)) << "pass " << pass;
     }
 }
 

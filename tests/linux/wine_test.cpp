@@ -9,6 +9,7 @@
 
 #include "child_process.h"
 #include "monitor/monitor.h"
+#include "single_watch.h"
 #include "platform/linux/files.h"
 #include "platform/linux/killer.h"
 #include "platform/linux/process_table.h"
@@ -61,11 +62,14 @@ TEST_P(WineHosted, StartedByUnixPathIsSeenKilledAndCleanedUp) {
     ASSERT_TRUE(seen) << "no process named " << name;
     ASSERT_TRUE(seen->second);
     EXPECT_EQ(seen->second->path, worm.string());
-    EXPECT_TRUE(FindProcess(table, name));
+    EXPECT_TRUE(monitorSees(table, name));
 
-    EXPECT_GE(ImageKiller::killByImageName(name), 1);
+    ImageKiller killer;
+    const auto detection = pollTickFor(table, killer, name);
+    ASSERT_TRUE(detection);
+    EXPECT_FALSE(detection->refused);
     EXPECT_TRUE(diedOfSigkill(wine->waitForExit(30s)));
-    EXPECT_FALSE(FindProcess(table, name));
+    EXPECT_FALSE(monitorSees(table, name));
 
     EXPECT_EQ(cleanUp(seen->second->path, seen->second->identity, files), CleanupOutcome::Succeeded)
         << "the mapped image is the file at its path";
@@ -83,7 +87,7 @@ TEST_P(WineHosted, StartedByWindowsPathIsSeenByItsImageName) {
     EXPECT_EQ(seen->second->path, worm.string()) << "the Unix path of the mapped image";
 
     ImageKiller killer;
-    killer.endAll({name, "cmd /c taskkill /f /im " + name});
+    ASSERT_TRUE(pollTickFor(table, killer, name));
     EXPECT_TRUE(diedOfSigkill(wine->waitForExit(30s)));
 }
 

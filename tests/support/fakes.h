@@ -2,6 +2,7 @@
 // system, for tests of the portable core.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,6 +23,12 @@ struct FakeProcess {
     std::string name;
     std::optional<std::string> path;
     std::optional<FileIdentity> identity;
+    bool ownSession = true;
+    // Each process made is another: its copies are the same one.
+    std::uint64_t id = ++lastId;
+
+    ProcessKey key() const { return {id, 1}; }
+    inline static std::uint64_t lastId = 0;
 };
 
 class FakeProcessTable final : public ProcessTable {
@@ -58,6 +65,8 @@ private:
             if (!process_.path) return std::nullopt;
             return ExecutableFile{*process_.path, process_.identity};
         }
+        std::optional<ProcessKey> key() const override { return process_.key(); }
+        bool inThisSession() const override { return process_.ownSession; }
 
     private:
         const FakeProcess& process_;
@@ -73,12 +82,17 @@ public:
         bool operator==(const Order&) const = default;
     };
     std::vector<Order> orders;
+    std::vector<ProcessKey> copies;  // of the orders, in turn
     // Called after an order is recorded; the test sees the order of events.
     std::function<void()> onOrder;
+    // The copies the system will not let the guard end.
+    std::set<std::uint64_t> refusing;
 
-    void endAll(const KillOrder& order) override {
+    KillOutcome end(const KillOrder& order) override {
         orders.push_back({std::string(order.imageName), std::string(order.commandLine)});
+        copies.push_back(order.copy);
         if (onOrder) onOrder();
+        return refusing.contains(order.copy.id) ? KillOutcome::Refused : KillOutcome::Ended;
     }
 };
 

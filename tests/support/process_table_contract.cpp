@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "monitor/monitor.h"
+#include "single_watch.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -48,16 +48,16 @@ TEST_P(ProcessTableContract, FindsCopiesByTheWatchListSpellingAndNamesTheirExecu
     const std::string shortName = driver->uniqueName("WinSvcs");
     // More than the 15 characters a Linux command name keeps.
     const std::string longName = driver->uniqueName("WindowsServices");
-    ASSERT_FALSE(FindProcess(driver->table(), shortName));
-    ASSERT_FALSE(FindProcess(driver->table(), longName));
+    ASSERT_FALSE(monitorSees(driver->table(), shortName));
+    ASSERT_FALSE(monitorSees(driver->table(), longName));
     const int first = driver->start(shortName);
     const int second = driver->start(longName);
 
-    EXPECT_TRUE(FindProcess(driver->table(), inCase(shortName, false)));
-    EXPECT_TRUE(FindProcess(driver->table(), inCase(longName, true)));
+    EXPECT_TRUE(monitorSees(driver->table(), inCase(shortName, false)));
+    EXPECT_TRUE(monitorSees(driver->table(), inCase(longName, true)));
     for (const std::string& name : {shortName, longName})
         for (const std::string& part : {name.substr(1), name.substr(0, name.size() - 1)})
-            EXPECT_FALSE(FindProcess(driver->table(), part)) << "whole names only: " << part;
+            EXPECT_FALSE(monitorSees(driver->table(), part)) << "whole names only: " << part;
     // Each copy once, under its name as it is spelt on disk.
     EXPECT_EQ(pathsOfProcessesNamed(driver->table(), shortName),
               std::vector<std::string>{driver->executablePath(shortName)});
@@ -69,10 +69,30 @@ TEST_P(ProcessTableContract, FindsCopiesByTheWatchListSpellingAndNamesTheirExecu
 TEST_P(ProcessTableContract, ForgetsCopiesThatHaveExited) {
     const std::string name = driver->uniqueName("WindowsServices");
     const int copy = driver->start(name);
-    ASSERT_TRUE(FindProcess(driver->table(), name));
+    ASSERT_TRUE(monitorSees(driver->table(), name));
     driver->end(copy);
     ASSERT_FALSE(driver->running(copy));
-    EXPECT_FALSE(FindProcess(driver->table(), name)) << "the copy has exited";
+    EXPECT_FALSE(monitorSees(driver->table(), name)) << "the copy has exited";
+}
+
+// What a table keeps from one pass to the next must never hide a program that
+// appeared since under an ID the pass met: the next pass sees it.
+TEST_P(ProcessTableContract, ACopyThatExecsIntoAWatchedNameIsSeenByTheNextPass) {
+    const std::string worm = driver->uniqueName("WinSvcs");
+    const int copy = driver->start(driver->uniqueName("notepad"));
+    ASSERT_FALSE(monitorSees(driver->table(), worm));
+    if (!driver->execAs(copy, worm)) GTEST_SKIP() << "no program runs another in its own process here";
+    EXPECT_TRUE(monitorSees(driver->table(), worm));
+    EXPECT_EQ(pathsOfProcessesNamed(driver->table(), worm), std::vector<std::string>{driver->executablePath(worm)});
+}
+
+TEST_P(ProcessTableContract, ANewProcessThatTookOverAnIdIsSeenByTheNextPass) {
+    const std::string worm = driver->uniqueName("DeviceManager");
+    const int copy = driver->start(driver->uniqueName("notepad"));
+    ASSERT_FALSE(monitorSees(driver->table(), worm));
+    if (!driver->reuseIdAs(copy, worm)) GTEST_SKIP() << "this test cannot give a new process a chosen ID here";
+    EXPECT_TRUE(monitorSees(driver->table(), worm));
+    EXPECT_EQ(pathsOfProcessesNamed(driver->table(), worm), std::vector<std::string>{driver->executablePath(worm)});
 }
 
 TEST_P(ProcessTableContract, EnumerationStopsWhenTheVisitorSaysSo) {
@@ -89,7 +109,7 @@ TEST_P(ProcessTableContract, EnumerationStopsWhenTheVisitorSaysSo) {
 TEST_P(ProcessTableContract, AMissAllocatesNothingMoreWithMoreProcesses) {
     const auto allocationsOfAMiss = [&] {
         const long before = allocations;
-        EXPECT_FALSE(FindProcess(driver->table(), "NoSuchWorm.exe"));
+        EXPECT_FALSE(monitorSees(driver->table(), "NoSuchWorm.exe"));
         return allocations - before;
     };
     const long first = allocationsOfAMiss();

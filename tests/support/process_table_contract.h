@@ -34,6 +34,13 @@ public:
     virtual void end(int copy) = 0;
     // The executable path the table should report for a copy run as `name`.
     virtual std::string executablePath(const std::string& name) = 0;
+
+    // The ways a program can appear under a process ID a table has met
+    // before, each false where the system or this test cannot do it:
+    // - the copy's own process runs the stand-in again as `name` (exec);
+    virtual bool execAs(int /*copy*/, const std::string& /*name*/) { return false; }
+    // - the copy ends, and a new copy as `name` takes over its ID.
+    virtual bool reuseIdAs(int /*copy*/, const std::string& /*name*/) { return false; }
 };
 
 using ProcessTableDriverFactory = std::unique_ptr<ProcessTableDriver> (*)();

@@ -149,11 +149,11 @@ protected:
 TEST_F(FilesTest, RunningImageCannotBeDeletedAndTheCleanupFails) {
     // Started once it runs, so its image is mapped.
     const DWORD id = GetProcessId(driver.standIns.start(L"WinSvcs.exe"));
-    const auto seen = SystemProcessRecord(id, "WinSvcs.exe").executable();
+    const auto seen = SystemProcessRecord({id, L"WinSvcs.exe", 0, 0}, "WinSvcs.exe", 0).executable();
     ASSERT_TRUE(seen && seen->identity);
     EXPECT_EQ(seen->path, driver.path("WinSvcs.exe"));
     EXPECT_EQ(seen->identity, driver.identityOf("WinSvcs.exe"));
-    EXPECT_FALSE(SystemProcessRecord(id, "DriveMgr.exe").executable()) << "a reused ID names another image";
+    EXPECT_FALSE(SystemProcessRecord({id, L"DriveMgr.exe", 0, 0}, "DriveMgr.exe", 0).executable()) << "a reused ID names another image";
 
     EXPECT_EQ(cleanUp(seen->path, seen->identity, driver.files()), CleanupOutcome::Failed);
     EXPECT_EQ(driver.kindAt("WinSvcs.exe"), FileStatus::Kind::File);

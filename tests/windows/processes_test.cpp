@@ -1,6 +1,9 @@
 // The process table and the kill command on real processes under the system.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "kill_line_watch.h"
 #include "monitor/monitor.h"
 #include "platform/windows/killer.h"
@@ -8,7 +11,7 @@
 #include "platform/windows/system/wide_text.h"
 #include "process_table_contract.h"
 #include "stand_ins.h"
-#include "support/error_report.h"
+#include "support/image_name.h"
 
 namespace quorvex::test {
 namespace {
@@ -17,9 +20,9 @@ namespace {
 struct CountingKiller final : Killer {
     Win32Killer real;
     std::vector<std::string> lines;
-    void endAll(const KillOrder& order) override {
+    KillOutcome end(const KillOrder& order) override {
         lines.emplace_back(order.commandLine);
-        real.endAll(order);
+        return real.end(order);
     }
 };
 
@@ -67,8 +70,9 @@ TEST_F(ProcessesTest, PollTickKillsEveryCopyOfItsWormAndNoOtherProcess) {
     const HANDLE second = standIns.start(L"WinSvcs.exe");
     const HANDLE other = standIns.start(L"WindowsServices.exe");
     CountingKiller killer;
+    Monitor monitor(table, killer);
 
-    const auto detection = pollTick(entryNamed("winsvcs.exe"), table, killer);
+    const auto detection = monitor.pollTick(entryNamed("winsvcs.exe"));
     ASSERT_TRUE(detection);
     ASSERT_TRUE(detection->lastExecutable);
     EXPECT_EQ(detection->lastExecutable->path, standIns.path(L"WinSvcs.exe"));
@@ -77,20 +81,36 @@ TEST_F(ProcessesTest, PollTickKillsEveryCopyOfItsWormAndNoOtherProcess) {
     EXPECT_TRUE(StandIns::endsWithin(first, 5000));
     EXPECT_TRUE(StandIns::endsWithin(second, 5000));
     EXPECT_FALSE(StandIns::endsWithin(other, 0)) << "WindowsServices.exe is another worm's name";
-    EXPECT_FALSE(pollTick(entryNamed("winsvcs.exe"), table, killer));
+    EXPECT_FALSE(monitor.pollTick(entryNamed("winsvcs.exe")));
 }
 
-TEST_F(ProcessesTest, KillerEndsEveryCopyThroughItsOwnProcessAtOnce) {
+// The copies of a name in the records, by their keys.
+std::vector<ProcessKey> copiesNamed(const ProcessTable& table, std::string_view name) {
+    std::vector<ProcessKey> copies;
+    table.forEach([&](const ProcessRecord& process) {
+        if (equalImageNames(process.name(), name)) copies.push_back(*process.key());
+        return true;
+    });
+    return copies;
+}
+
+TEST_F(ProcessesTest, KillerEndsTheCopyThroughItsOwnProcessAtOnceAndNoOther) {
     // A name of no worm: a kill line an earlier test left running ends
     // watched names, and would take a copy away before the count.
-    const HANDLE first = standIns.start(L"DirectKill.exe");
-    const HANDLE second = standIns.start(L"directkill.exe");
-    const HANDLE other = standIns.start(L"directkill2.exe");
-    Win32Killer killer;
-    EXPECT_EQ(killer.terminateByImageName("DIRECTKILL.EXE"), 2);
-    EXPECT_TRUE(StandIns::endsWithin(first, kEventBoundMs));
-    EXPECT_TRUE(StandIns::endsWithin(second, kEventBoundMs));
-    EXPECT_FALSE(StandIns::endsWithin(other, 0)) << "only the whole name is the worm's";
+    const HANDLE copy = standIns.start(L"DirectKill.exe");
+    const HANDLE namesake = standIns.start(L"directkill2.exe");
+    const std::vector<ProcessKey> keys = copiesNamed(table, "DIRECTKILL.EXE");
+    ASSERT_EQ(keys.size(), 1u);
+    // An ID whose process started at another time is another process's.
+    EXPECT_EQ(Win32Killer::terminateCopy({"DIRECTKILL.EXE", "", {keys[0].id, keys[0].startedAt + 1}}),
+              KillOutcome::Ended);
+    // A copy of another name under the ID is not the worm's either.
+    EXPECT_EQ(Win32Killer::terminateCopy({"directkill2.exe", "", keys[0]}), KillOutcome::Ended);
+    EXPECT_EQ(Win32Killer::terminateCopy({"DIRECTKILL.EXE", "", keys[0]}), KillOutcome::Ended);
+    EXPECT_TRUE(StandIns::endsWithin(copy, kEventBoundMs));
+    DWORD exitCode = 0;
+    EXPECT_TRUE(GetExitCodeProcess(copy, &exitCode) && exitCode == 1) << "ended once, by the right order";
+    EXPECT_FALSE(StandIns::endsWithin(namesake, 0)) << "only the whole name is the worm's";
 }
 
 // A relaunch storm: copy after copy of one worm, each found by a tick of its
@@ -99,6 +119,7 @@ TEST_F(ProcessesTest, KillerEndsEveryCopyThroughItsOwnProcessAtOnce) {
 TEST_F(ProcessesTest, StormOfCopiesAllDiesWithOneKillLineOfTheNameAtATime) {
     const WatchEntry& entry = entryNamed("winhxvh.exe");
     Win32Killer killer;
+    Monitor monitor(table, killer);
     KillLineWatch lines(L"winhxvh.exe");
     std::vector<HANDLE> copies;
     // Twenty copies, and more until the watch has seen a line run.
@@ -106,7 +127,7 @@ TEST_F(ProcessesTest, StormOfCopiesAllDiesWithOneKillLineOfTheNameAtATime) {
     while (copies.size() < 20 || (lines.mostInterpreters() == 0 && GetTickCount64() < deadline)) {
         copies.push_back(standIns.start(L"winhxvh.exe"));
         // A line of an earlier tick may have ended this copy before its tick.
-        if (const auto detection = pollTick(entry, table, killer); detection && detection->lastExecutable) {
+        if (const auto detection = monitor.pollTick(entry); detection && detection->lastExecutable) {
             EXPECT_EQ(detection->lastExecutable->path, standIns.path(L"winhxvh.exe"));
         }
     }
@@ -115,17 +136,61 @@ TEST_F(ProcessesTest, StormOfCopiesAllDiesWithOneKillLineOfTheNameAtATime) {
     EXPECT_LE(lines.mostTaskkills(), 1);
 }
 
-TEST(Win32Killer, KillLineThatCannotStartThrowsWithTheSystemsErrorNumber) {
-    Win32Killer killer;
-    try {
-        killer.endAll({"winsvcs.exe", "quorvex-no-such-program.exe /c"});
-        FAIL() << "started a program that does not exist";
-    } catch (const std::system_error& failure) {
-        EXPECT_EQ(failure.code().value(), ERROR_FILE_NOT_FOUND);
-        const ErrorReport report = describeError(std::current_exception());
-        EXPECT_EQ(report.number, ERROR_FILE_NOT_FOUND);
-        EXPECT_NE(report.text.find("CreateProcessW"), std::string::npos) << report.text;
+// A room's policy may forbid the command interpreter: the copies are ended
+// all the same, tick after tick, and the guard goes on.
+TEST_F(ProcessesTest, AKillLineThatCannotStartLeavesTheCopiesEndedTickAfterTick) {
+    const WatchEntry& entry = entryNamed("DriveMgr.exe");
+    Win32Killer killer(standIns.folder() + L"no such interpreter\\cmd.exe");
+    Monitor monitor(table, killer);
+    for (int worm = 0; worm < 2; ++worm) {
+        SCOPED_TRACE(worm);
+        const HANDLE copy = standIns.start(L"DriveMgr.exe");
+        std::optional<Detection> detection;
+        ASSERT_NO_THROW(detection = monitor.pollTick(entry));
+        ASSERT_TRUE(detection);
+        EXPECT_FALSE(detection->refused);
+        EXPECT_TRUE(StandIns::endsWithin(copy, kEventBoundMs));
     }
+}
+
+// A cmd.exe the worm put beside the program or in the current folder never
+// runs: the kill line is the system's own interpreter's, in the system's folder.
+TEST_F(ProcessesTest, APlantedInterpreterNeverRunsTheKillLine) {
+    wchar_t self[MAX_PATH];
+    const std::wstring_view program(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    const std::wstring besideProgram = std::wstring(program.substr(0, program.find_last_of(L'\\') + 1)) + L"cmd.exe";
+    const std::wstring inCurrentFolder = standIns.folder() + L"cmd.exe";
+    // Gone again whatever the test finds: the build tree's own programs start cmd too.
+    struct Planted {
+        const std::wstring& path;
+        wchar_t previousFolder[MAX_PATH] = L"";
+        ~Planted() {
+            SetCurrentDirectoryW(previousFolder);
+            DeleteFileW(path.c_str());
+        }
+    } planted{besideProgram};
+    GetCurrentDirectoryW(MAX_PATH, planted.previousFolder);
+    StandIns::copyTo(besideProgram);
+    StandIns::copyTo(inCurrentFolder);
+    ASSERT_TRUE(SetCurrentDirectoryW(standIns.folder().c_str()));
+
+    KillLineWatch lines(L"winrgtt.exe");
+    const HANDLE copy = standIns.start(L"winrgtt.exe");
+    Win32Killer killer;
+    ASSERT_TRUE(Monitor(table, killer).pollTick(entryNamed("winrgtt.exe")));
+    EXPECT_TRUE(StandIns::endsWithin(copy, kEventBoundMs));
+    // The line has run once an interpreter of it was seen; a planted one
+    // would have been started in its place, and would still run.
+    const ULONGLONG deadline = GetTickCount64() + kEventBoundMs;
+    while (lines.mostInterpreters() == 0 && GetTickCount64() < deadline) Sleep(20);
+    EXPECT_EQ(lines.mostInterpreters(), 1) << "the kill line was started";
+    const std::string plantedPaths[] = {toUtf8(besideProgram), toUtf8(inCurrentFolder)};
+    table.forEach([&](const ProcessRecord& process) {
+        const auto file = process.executable();
+        EXPECT_FALSE(file && std::ranges::find(plantedPaths, file->path) != std::end(plantedPaths))
+            << file->path << " ran";
+        return true;
+    });
 }
 
 }  // namespace

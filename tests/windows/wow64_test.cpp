@@ -98,7 +98,8 @@ TEST_F(Wow64Folders, WormInSystem32IsCleanedUpAndItsNamesakeInSysWow64IsNeverTou
     // The kill is the test's: Wine's 32-bit taskkill finds no 64-bit process.
     RecordingKiller killer;
     killer.onOrder = [&] { standIns.end(worm); };
-    const auto detection = pollTick({"Timer1", image, killLine, "alert"}, table, killer);
+    const WatchEntry entry{"Timer1", image, killLine, "alert"};
+    const auto detection = Monitor(table, killer, {&entry, 1}).pollTick(entry);
     ASSERT_TRUE(detection && detection->lastExecutable) << "the worm was not seen";
     EXPECT_EQ(killer.orders, (std::vector<RecordingKiller::Order>{{image, killLine}}));
     const ExecutableFile seen = *detection->lastExecutable;

@@ -1,39 +1,34 @@
-// Kills by image name without a command interpreter: every process whose
-// image name is the one ordered gets SIGKILL, on a thread of the killer's own.
+// Kills without a command interpreter: the copy ordered gets SIGKILL through
+// a pidfd, at once, after the pinned process has been checked to be the
+// copy. The monitor orders every copy of a name it finds, so every process
+// of the name ends.
 #pragma once
 
-#include <mutex>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <sys/types.h>
+
+#include <functional>
 
 #include "platform/killer.h"
-#include "support/serial_worker.h"
+#include "platform/linux/process_table.h"
 
 namespace quorvex {
 
 class ImageKiller final : public Killer {
 public:
-    // Queues the kill for the killer's own thread and returns at once; a kill
-    // of the same name still waiting to begin is not queued twice. The
-    // order's command line is not read: no command is started.
-    void endAll(const KillOrder& order) override;
+    // Called with the copy's ID once the process holding it is pinned and
+    // before it is checked: where a test makes that ID another program's.
+    using BeforeCheck = std::function<void(pid_t)>;
 
-    // Sends SIGKILL to every process except this one whose image name (as the
-    // process table reports it) equals `imageName` ignoring ASCII case, and
-    // returns how many were signalled. A process is signalled through a pidfd
-    // opened before its name is checked, so a reused process ID is never hit.
-    // Runs on the calling thread and does not wait for the victims to die.
-    static int killByImageName(std::string_view imageName);
+    explicit ImageKiller(BeforeCheck beforeCheck = {}) : beforeCheck_(std::move(beforeCheck)) {}
+
+    // The order's command line is not read: no command is started. This
+    // process is never ended. Refused when the kernel will not let us
+    // signal the copy (it is not ours).
+    KillOutcome end(const KillOrder& order) override;
 
 private:
-    std::mutex mutex_;
-    std::vector<std::string> waiting_;  // names queued and not yet begun
-    // A kill is a full pass over /proc plus a few calls per victim, far more
-    // on a loaded system, which the user-interface thread must not wait for.
-    // One thread started with the killer takes them all: a worm that has
-    // used up its user's process limit cannot keep the next kill from running.
-    SerialWorker worker_;
+    const ProcProcessTable table_{0};  // single reads: nothing worth keeping
+    BeforeCheck beforeCheck_;
 };
 
 }  // namespace quorvex

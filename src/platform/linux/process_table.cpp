@@ -1,5 +1,7 @@
 #include "platform/linux/process_table.h"
 
+#include <fcntl.h>
+
 #include <system_error>
 #include <utility>
 
@@ -14,15 +16,19 @@ void ProcProcessTable::forEach(const std::function<bool(const ProcessRecord&)>& 
     forEachProcess([&visit](const ProcProcessRecord& process) { return visit(process); });
 }
 
-void ProcProcessTable::forEachProcess(
-    const std::function<bool(const ProcProcessRecord&)>& visit) const {
+void ProcProcessTable::forEachProcess(const std::function<bool(const ProcProcessRecord&)>& visit) const {
     const FileDescriptor proc = openProc();
     ProcProcessRecord record;
     bool stopped = false;
     kept_.startPass();
     const int error = forEachListedId<32768>(proc.get(), [&](pid_t pid) {
         if (kept_.isRunningKernelThread(pid)) return true;
-        stopped = !visitEntry(ProcessDirectory(proc.get(), pid), record, visit);
+        const ProcessDirectory directory(proc.get(), pid);
+        switch (read(directory, record, &kept_)) {
+        case Found::Process: stopped = !visit(record); break;
+        case Found::KernelThread: pinKernelThread(directory, record); break;
+        case Found::Nothing: break;
+        }
         return !stopped;
     });
     if (error != 0) throw std::system_error(error, std::system_category(), "cannot list /proc");
@@ -30,32 +36,40 @@ void ProcProcessTable::forEachProcess(
     if (!stopped) kept_.forgetUnseen();
 }
 
-bool ProcProcessTable::visitEntry(const ProcessDirectory& directory, ProcProcessRecord& record,
-                                  const std::function<bool(const ProcProcessRecord&)>& visit) const {
-    switch (record.load(directory, &kept_)) {
-    case Found::Process:
-        return visit(record);
-    case Found::KernelThread:
-        pinKernelThread(directory, record);
-        return true;
-    case Found::Nothing:
-        return true;
-    }
-    return true;
+ProcProcessTable::Found ProcProcessTable::read(const ProcessDirectory& directory, ProcProcessRecord& record,
+                                               KeptDescriptors* kept) {
+    record.readingAt(directory);
+    const int error = kept ? kept->readExecutableLink(directory, record.link()) : directory.readLink("exe", record.link());
+    if (error == 0)
+        if (const auto found = record.nameFromLink()) return *found;
+    return readStat(directory, record, kept);
+}
+
+ProcProcessTable::Found ProcProcessTable::readStat(const ProcessDirectory& directory, ProcProcessRecord& record,
+                                                   KeptDescriptors* kept) {
+    if (kept)
+        if (const auto length = kept->readStatFile(directory.pid(), record.stat())) return record.nameFromStat(*length);
+    const auto path = directory.file("stat");
+    FileDescriptor opened(::openat(directory.proc(), path.c_str(), O_RDONLY | O_CLOEXEC));
+    const auto length = readFrom(opened, path.c_str(), record.stat());
+    if (!length) return Found::Nothing;
+    const Found found = record.nameFromStat(*length);
+    if (kept && found == Found::Process && record.namedByItsStat())
+        kept->keep(directory.pid(), std::move(opened), KeptDescriptors::Kind::StatFile);
+    return found;
 }
 
 void ProcProcessTable::pinKernelThread(const ProcessDirectory& directory, ProcProcessRecord& record) const {
     if (!kept_.hasRoom()) return;
     FileDescriptor pidfd = openPidfd(directory.pid());
-    if (pidfd && record.load(directory, nullptr) == Found::KernelThread)
+    if (pidfd && read(directory, record, nullptr) == Found::KernelThread)
         kept_.keep(directory.pid(), std::move(pidfd), KeptDescriptors::Kind::KernelThread);
 }
 
-void ProcProcessTable::visitProcess(
-    pid_t pid, const std::function<void(const ProcProcessRecord&)>& visit) const {
+void ProcProcessTable::visitProcess(pid_t pid, const std::function<void(const ProcProcessRecord&)>& visit) const {
     const FileDescriptor proc = openProc();
     ProcProcessRecord record;
-    if (record.load(ProcessDirectory(proc.get(), pid), nullptr) == Found::Process) visit(record);
+    if (read(ProcessDirectory(proc.get(), pid), record, nullptr) == Found::Process) visit(record);
 }
 
 }  // namespace quorvex

@@ -18,10 +18,17 @@ namespace {
 // A file name has at most 255 UTF-16 units, each at most three bytes of WTF-8.
 constexpr std::size_t kLongestNameBytes = 255 * 3;
 
+// The session a process belongs to; a process may always ask for its own.
+unsigned long sessionOf(DWORD process) {
+    DWORD session = 0;
+    ProcessIdToSessionId(process, &session);
+    return session;
+}
+
 }  // namespace
 
 std::optional<ExecutableFile> SystemProcessRecord::executable() const {
-    const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id_));
+    const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(key_.id)));
     if (!process) return std::nullopt;
     const auto path = processImagePath(process.get());
     if (!path) return std::nullopt;
@@ -36,12 +43,14 @@ std::optional<ExecutableFile> SystemProcessRecord::executable() const {
     return file;
 }
 
-SystemProcessTable::SystemProcessTable() : records_(kSystemRecordsRoom) { name_.reserve(kLongestNameBytes); }
+SystemProcessTable::SystemProcessTable() : ownSession_(sessionOf(GetCurrentProcessId())), records_(kSystemRecordsRoom) {
+    name_.reserve(kLongestNameBytes);
+}
 
 void SystemProcessTable::forEach(const std::function<bool(const ProcessRecord&)>& visit) const {
     forEachSystemRecord(records_, [&](const SystemRecord& record) {
         toUtf8(record.imageName, name_);
-        return visit(SystemProcessRecord(record.id, name_));
+        return visit(SystemProcessRecord(record, name_, ownSession_));
     });
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/process_table.h"
+#include "platform/windows/system/system_records.h"
 
 namespace quorvex {
 
@@ -16,16 +17,21 @@ namespace quorvex {
 class SystemProcessRecord final : public ProcessRecord {
 public:
     // `name` must outlive the record.
-    SystemProcessRecord(unsigned long id, std::string_view name) : id_(id), name_(name) {}
+    SystemProcessRecord(const SystemRecord& record, std::string_view name, unsigned long ownSession)
+        : key_{record.id, record.createdAt}, name_(name), inThisSession_(record.sessionId == ownSession) {}
 
     std::string_view name() const override { return name_; }
     // Absent when the process has ended or may not be opened, and when the
     // path names another image: the ID was taken over meanwhile.
     std::optional<ExecutableFile> executable() const override;
+    // The ID with the creation time.
+    std::optional<ProcessKey> key() const override { return key_; }
+    bool inThisSession() const override { return inThisSession_; }
 
 private:
-    unsigned long id_;
+    ProcessKey key_;
     std::string_view name_;
+    bool inThisSession_;
 };
 
 // Passes of one table run one at a time: they share its buffers, which a
@@ -39,6 +45,7 @@ public:
     void forEach(const std::function<bool(const ProcessRecord&)>& visit) const override;
 
 private:
+    unsigned long ownSession_;           // this process's log-on session
     mutable std::vector<char> records_;  // the system's records of the last pass
     mutable std::string name_;           // the image name being visited, in UTF-8
 };

@@ -37,12 +37,22 @@ bool isHexDigit(char c) {
 }
 bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
+// `text` as a whole decimal number; nullopt for anything else.
+template <class Number>
+std::optional<Number> wholeNumber(std::string_view text) {
+    Number value{};
+    if (!allOf(text, isDecimalDigit) || std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc{})
+        return std::nullopt;
+    return value;
+}
+
 // Splits off a decimal field ended by ' ' into `value`; false when it is not one.
 template <typename Number>
 bool takeNumber(std::string_view& text, Number& value) {
     const auto field = takeUntil(text, ' ');
-    return field && allOf(*field, isDecimalDigit) &&
-           std::from_chars(field->data(), field->data() + field->size(), value).ec == std::errc{};
+    const auto number = field ? wholeNumber<Number>(*field) : std::nullopt;
+    if (number) value = *number;
+    return number.has_value();
 }
 
 // One line of /proc/PID/maps: "start-end perms offset major:minor inode   path".
@@ -162,6 +172,23 @@ std::optional<StatFields> parseStat(std::string_view stat) {
     const char code = state->front();
     const bool exited = code == 'Z' || code == 'X' || code == 'x' || (flags & kExitingFlag) != 0;
     return StatFields{stat.substr(open + 1, close - open - 1), exited, (flags & kKernelThreadFlag) != 0, threads};
+}
+
+std::optional<std::uint64_t> startTime(std::string_view stat) {
+    const auto close = stat.rfind(')');
+    if (close == std::string_view::npos || close + 2 >= stat.size() || stat[close + 1] != ' ') return std::nullopt;
+    std::string_view fields = stat.substr(close + 2);  // from the state, the 3rd field
+    for (int field = 3; field < 22; ++field)
+        if (!takeUntil(fields, ' ')) return std::nullopt;
+    return wholeNumber<std::uint64_t>(fields.substr(0, fields.find_first_of(" \n")));
+}
+
+std::optional<unsigned> realUser(std::string_view status) {
+    constexpr std::string_view kUidLine = "\nUid:\t";
+    const auto line = status.find(kUidLine);
+    if (line == std::string_view::npos) return std::nullopt;
+    const std::string_view ids = status.substr(line + kUidLine.size());
+    return wholeNumber<unsigned>(ids.substr(0, ids.find_first_of("\t\n")));
 }
 
 std::string_view nameFromCommand(std::string_view commandName, std::string_view argv0) {

@@ -66,6 +66,10 @@ struct StatFields {
     long threads = 0;           // threads of the process, the exited leader included
 };
 std::optional<StatFields> parseStat(std::string_view stat);
+// The start time in /proc/PID/stat (its 22nd field, in clock ticks since boot).
+std::optional<std::uint64_t> startTime(std::string_view stat);
+// The real user ID on the "Uid:" line of /proc/PID/status.
+std::optional<unsigned> realUser(std::string_view status);
 
 // The name of a process whose executable cannot be read: its command name,
 // extended to the last component of argv[0] when that begins with the cut

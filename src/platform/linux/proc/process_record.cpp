@@ -1,6 +1,7 @@
 #include "platform/linux/proc/process_record.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -11,14 +12,7 @@
 
 namespace quorvex {
 
-ProcProcessRecord::Found ProcProcessRecord::load(const ProcessDirectory& directory, KeptDescriptors* kept) {
-    directory_ = directory;
-    kept_ = kept;
-    const int error = kept_ ? kept_->readExecutableLink(directory_, link_) : directory_.readLink("exe", link_);
-    return error == 0 ? loadFromLink() : loadWithoutLink();
-}
-
-ProcProcessRecord::Found ProcProcessRecord::loadFromLink() {
+std::optional<ProcProcessRecord::Found> ProcProcessRecord::nameFromLink() {
     // The kernel marks a deleted file's path, but a file may really be named
     // so: the mark is the kernel's only when no such file is the one running.
     const bool kernelsMark = proctext::hasDeletedMark(link_.text()) && !runsFileAt(directory_, link_.c_str());
@@ -39,35 +33,22 @@ ProcProcessRecord::Found ProcProcessRecord::loadFromLink() {
         }
     }
     // What the program wrote over its arguments cannot be trusted.
-    return loadWithoutLink();
+    return std::nullopt;
 }
 
-ProcProcessRecord::Found ProcProcessRecord::loadWithoutLink() {
-    FileDescriptor opened;
-    const auto length = readStat(opened);
-    if (!length) return Found::Nothing;
-    const auto fields = proctext::parseStat({stat_, *length});
+ProcProcessRecord::Found ProcProcessRecord::nameFromStat(std::size_t length) {
+    const auto fields = proctext::parseStat({stat_, length});
     if (!fields) return Found::Nothing;
     if (fields->kernelThread) return Found::KernelThread;
     if (fields->exited) {
         // Alone, an exited leader is a zombie waiting to be reaped.
         const bool liveThreads = fields->threads > 1 && !directory_.isThread();
-        return liveThreads ? loadThroughLiveThread(fields->commandName) : Found::Nothing;
+        return liveThreads ? nameThroughLiveThread(fields->commandName) : Found::Nothing;
     }
-    if (kept_ && opened && !directory_.isThread())
-        kept_->keep(pid(), std::move(opened), KeptDescriptors::Kind::StatFile);
-    return loadCommandName(fields->commandName);
+    return nameFromCommand(fields->commandName);
 }
 
-std::optional<std::size_t> ProcProcessRecord::readStat(FileDescriptor& opened) {
-    if (kept_ && !directory_.isThread())
-        if (const auto length = kept_->readStatFile(pid(), stat_)) return length;
-    const auto path = directory_.file("stat");
-    opened = FileDescriptor(::openat(directory_.proc(), path.c_str(), O_RDONLY | O_CLOEXEC));
-    return readFrom(opened, path.c_str(), stat_);
-}
-
-ProcProcessRecord::Found ProcProcessRecord::loadThroughLiveThread(std::string_view commandName) {
+ProcProcessRecord::Found ProcProcessRecord::nameThroughLiveThread(std::string_view commandName) {
     const FileDescriptor tasks = directory_.open("task", O_RDONLY | O_DIRECTORY);
     if (!tasks) return Found::Nothing;
     const ProcessDirectory process = directory_;
@@ -78,13 +59,14 @@ ProcProcessRecord::Found ProcProcessRecord::loadThroughLiveThread(std::string_vi
         const int error = directory_.readLink("exe", link_);
         // This thread has exited too; another may still run.
         if (error == ENOENT || error == ESRCH) return true;
-        found = error == 0 ? loadFromLink() : loadCommandName(commandName);
+        const auto byLink = error == 0 ? nameFromLink() : std::nullopt;
+        found = byLink ? *byLink : nameFromCommand(commandName);
         return false;
     });
     return found;
 }
 
-ProcProcessRecord::Found ProcProcessRecord::loadCommandName(std::string_view commandName) {
+ProcProcessRecord::Found ProcProcessRecord::nameFromCommand(std::string_view commandName) {
     std::string_view argv0;
     if (commandName.size() == proctext::kCommandNameBytes)
         argv0 = readFirstArgument().value_or(std::string_view{});
@@ -113,6 +95,24 @@ std::optional<ExecutableFile> ProcProcessRecord::executable() const {
         break;
     }
     return std::nullopt;
+}
+
+std::optional<ProcessKey> ProcProcessRecord::key() const {
+    // The process's own stat, the leader's even when it is read through a thread.
+    char stat[512];
+    const auto length = ProcessDirectory(directory_.proc(), pid()).read("stat", stat);
+    const auto started = length ? proctext::startTime({stat, *length}) : std::nullopt;
+    if (!started) return std::nullopt;
+    return ProcessKey{std::uint64_t(pid()), *started};
+}
+
+bool ProcProcessRecord::inThisSession() const {
+    const uid_t self = ::getuid();
+    if (self == 0) return true;
+    char status[4096];
+    const auto length = ProcessDirectory(directory_.proc(), pid()).read("status", status);
+    const auto owner = length ? proctext::realUser({status, *length}) : std::nullopt;
+    return owner == self;
 }
 
 }  // namespace quorvex

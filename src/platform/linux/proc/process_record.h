@@ -3,24 +3,26 @@
 
 #include <sys/types.h>
 
-#include <cstddef>
 #include <optional>
 #include <string_view>
 
-#include "platform/linux/proc/kept_descriptors.h"
 #include "platform/linux/proc/proc_files.h"
 #include "platform/linux/proc/proc_text.h"
 #include "platform/linux/proc/process_directory.h"
-#include "platform/linux/system/file_descriptor.h"
 #include "platform/process_table.h"
 
 namespace quorvex {
 
-// One process of a pass. Its texts live in fixed buffers, so a pass that only
-// compares names allocates nothing per process; the record is reused for the
-// next process and is valid only inside the visit.
+// One process of a pass. The table reads what naming it takes (the
+// executable link, else the stat file) into the record's fixed buffers and
+// hands it over; the record applies the rules. A pass that only compares
+// names allocates nothing per process; the record is reused for the next
+// process and is valid only inside the visit.
 class ProcProcessRecord final : public ProcessRecord {
 public:
+    // What the read of one /proc entry found.
+    enum class Found { Process, KernelThread, Nothing };
+
     ProcProcessRecord() = default;
     ProcProcessRecord(const ProcProcessRecord&) = delete;
     ProcProcessRecord& operator=(const ProcProcessRecord&) = delete;
@@ -34,39 +36,42 @@ public:
     // with the identity of the file the process runs; absent for a program
     // that runs from no file (a memfd).
     std::optional<ExecutableFile> executable() const override;
+    // The process ID with the start time of the process (clock ticks since
+    // boot): an ID that passes to another process comes with another time.
+    std::optional<ProcessKey> key() const override;
+    // Its real user is ours, or we are root.
+    bool inThisSession() const override;
 
     pid_t pid() const { return directory_.pid(); }
 
+    // The process at `directory` is read now: its link into link(), its stat
+    // file into stat().
+    void readingAt(const ProcessDirectory& directory) { directory_ = directory; }
+    LinkTarget& link() { return link_; }
+    std::span<char> stat() { return stat_; }
+    // Names the process by the link just read; nullopt when the link cannot
+    // name it (a Wine loader whose arguments tell nothing): the stat file must.
+    std::optional<Found> nameFromLink();
+    // Names the process by the first `length` bytes of its stat file: no
+    // privilege to its link, a kernel thread, an exited leader, or a process
+    // that has just gone.
+    Found nameFromStat(std::size_t length);
+    // True when the stat file named the process itself (not one of its threads):
+    // it names it again while the process lives.
+    bool namedByItsStat() const { return source_ == NameSource::CommandName && !directory_.isThread(); }
+
 private:
-    friend class ProcProcessTable;
-
     enum class NameSource { ExecutableLink, WineImage, CommandName };
-    // What the read of one /proc entry found.
-    enum class Found { Process, KernelThread, Nothing };
 
-    // Reads what the name needs from the process's `directory`, through the
-    // descriptors `kept` from earlier passes where it may. Nothing when the
-    // process has gone, is a zombie or is hidden from us; throws when /proc
-    // itself cannot be read.
-    Found load(const ProcessDirectory& directory, KeptDescriptors* kept);
-    // Names the process by the executable link in link_ (or by its Wine image).
-    Found loadFromLink();
-    // No privilege, a kernel thread, an exited leader or a process that has
-    // just gone: the stat file tells these apart.
-    Found loadWithoutLink();
     // A process whose leader has exited lives on in its other threads, and is
     // read through one of them.
-    Found loadThroughLiveThread(std::string_view commandName);
-    Found loadCommandName(std::string_view commandName);
-    // Reads the stat file into stat_, through the kept one if there is
-    // one; a file opened here is left in `opened`.
-    std::optional<std::size_t> readStat(FileDescriptor& opened);
+    Found nameThroughLiveThread(std::string_view commandName);
+    Found nameFromCommand(std::string_view commandName);
     // argv[0]; nullopt when it is too long to be read whole.
     std::optional<std::string_view> readFirstArgument();
 
     // The process's directory, or that of the thread it is read through.
     ProcessDirectory directory_;
-    KeptDescriptors* kept_ = nullptr;
     NameSource source_ = NameSource::CommandName;
     std::string_view name_;
     // The executable link's target, and the path of the file it names in it

@@ -27,7 +27,7 @@ void forEachSystemRecord(std::vector<char>& buffer, const std::function<bool(con
         const bool goOn = visit(
             {DWORD(reinterpret_cast<ULONG_PTR>(record.UniqueProcessId)),
              {record.ImageName.Buffer ? record.ImageName.Buffer : L"", record.ImageName.Length / sizeof(wchar_t)},
-             std::uint64_t(record.CreateTime.QuadPart)});
+             std::uint64_t(record.CreateTime.QuadPart), record.SessionId});
         if (!goOn || record.NextEntryOffset == 0) return;
         at += record.NextEntryOffset;
     }

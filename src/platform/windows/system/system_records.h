@@ -18,6 +18,7 @@ struct SystemRecord {
     unsigned long id;
     std::wstring_view imageName;  // valid only inside the visit
     std::uint64_t createdAt;      // in 100 ns since 1601, as FILETIME counts
+    unsigned long sessionId;      // the log-on session the process belongs to
 };
 
 // Takes every record afresh in one call (NtQuerySystemInformation) into
