@@ -21,7 +21,8 @@ struct Platform {
 };
 
 // This desktop session's claim to its one guard, held for the program's
-// life; nullptr when another guard holds it. Never throws.
+// life; nullptr when another guard of the session runs (a claim squatted on
+// by anything else is granted without it). Never throws.
 std::unique_ptr<SessionClaim> claimSession() noexcept;
 
 Platform makePlatform(int& argc, char** argv);

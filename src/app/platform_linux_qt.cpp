@@ -1,8 +1,14 @@
 // Linux desktop: Qt Widgets (Qt 6 or 5.15) windows, processes from /proc.
 #include "app/platform.h"
 
-#include <cstdio>
+#include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "app/running_guard.h"
 #include "platform/linux/files.h"
 #include "platform/linux/killer.h"
 #include "platform/linux/process_table.h"
@@ -15,10 +21,22 @@ namespace quorvex {
 
 std::unique_ptr<SessionClaim> claimSession() noexcept {
     try {
-        return claimThisSession();
+        if (auto claim = claimThisSession()) return claim;
+        // Held by this session's guard, or by anything squatting on the lock:
+        // only a guard running our very program (its path as the kernel
+        // names it, even once an upgrade replaced the file) keeps us out.
+        const ProcProcessTable processes(0);
+        std::optional<ExecutableFile> self;
+        std::string name;
+        processes.visitProcess(::getpid(), [&](const ProcProcessRecord& process) {
+            self = process.executable();
+            name = process.name();
+        });
+        const auto isThisProgram = [&](const ExecutableFile& file) { return self && file.path == self->path; };
+        if (anotherGuardRuns(processes, std::uint64_t(::getpid()), name, isThisProgram)) return nullptr;
     } catch (...) {
-        return std::make_unique<SessionClaim>();  // no lock to be had: guard all the same
     }
+    return std::make_unique<SessionClaim>();  // no claim to be had: guard all the same
 }
 
 Platform makePlatform(int& argc, char** argv) {

@@ -4,7 +4,10 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
+#include "app/running_guard.h"
 #include "platform/win32/win32_toolkit.h"
 #include "platform/windows/files.h"
 #include "platform/windows/killer.h"
@@ -16,10 +19,16 @@ namespace quorvex {
 
 std::unique_ptr<SessionClaim> claimSession() noexcept {
     try {
-        return claimSessionMutex(kGuardMutexName);
+        if (auto claim = claimSessionMutex(kGuardMutexName)) return claim;
+        // Held by this session's guard, or by anything squatting on the
+        // name: only a program of our image name in this session keeps us out.
+        wchar_t module[MAX_PATH];
+        const std::wstring_view path(module, GetModuleFileNameW(nullptr, module, MAX_PATH));
+        const std::string name = toUtf8(path.substr(path.find_last_of(L"\\/") + 1));
+        if (anotherGuardRuns(SystemProcessTable(), GetCurrentProcessId(), name)) return nullptr;
     } catch (...) {
-        return std::make_unique<SessionClaim>();  // no mutex to be had: guard all the same
     }
+    return std::make_unique<SessionClaim>();  // no claim to be had: guard all the same
 }
 
 Platform makePlatform(int& /*argc*/, char** /*argv*/) {

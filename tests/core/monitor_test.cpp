@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "app/running_guard.h"
 #include "fakes.h"
 #include "monitor/monitor.h"
 #include "support/image_name.h"
@@ -184,6 +185,23 @@ TEST_F(MonitorTest, ACopyThatCannotBeEndedIsReportedOnce) {
     const auto again = monitor.pollTick(entry);
     ASSERT_TRUE(again);
     EXPECT_TRUE(again->refused);
+}
+
+// A claim on the session that something holds keeps a second guard out only
+// when a guard really runs there: this program, in this session, not itself.
+TEST(RunningGuard, OnlyAnotherCopyOfThisProgramInThisSessionCounts) {
+    FakeProcessTable table;
+    table.processes = {{"quorvex", "/usr/bin/quorvex"},
+                       {"quorvex", "/home/u/Downloads/quorvex"},         // a squatter under our name
+                       {"quorvex", "/usr/bin/quorvex", {}, /*ownSession=*/false},  // the next user's guard
+                       {"bash", "/usr/bin/quorvex"}};
+    const std::uint64_t self = table.processes[0].id;
+    const auto isThisProgram = [](const ExecutableFile& file) { return file.path == "/usr/bin/quorvex"; };
+    EXPECT_FALSE(anotherGuardRuns(table, self, "quorvex", isThisProgram));
+    EXPECT_TRUE(anotherGuardRuns(table, self, "quorvex")) << "by its name alone, the squatter looks like one";
+
+    table.processes.push_back({"quorvex", "/usr/bin/quorvex"});
+    EXPECT_TRUE(anotherGuardRuns(table, self, "quorvex", isThisProgram));
 }
 
 }  // namespace

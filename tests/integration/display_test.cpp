@@ -1,9 +1,13 @@
 // The installed program where the desktop is not plain X: no display at all,
 // a DISPLAY naming no server, and a Wayland session with Xwayland (weston).
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -57,6 +61,35 @@ TEST(ProgramWithoutDisplay, SaysSoInOneLineAndStillKillsAWorm) {
         EXPECT_TRUE(wormProcess.waitForExit(10s)) << "the worm was not killed";
         EXPECT_TRUE(program.running()) << contentsOf(log);
     }
+}
+
+// True while another process holds the lock on `file`.
+bool lockHeld(const fs::path& file) {
+    const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool held = descriptor >= 0 && ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (descriptor >= 0) ::close(descriptor);
+    return held;
+}
+
+// Any program of the user may take the session's lock first: unless it is a
+// guard, the program guards all the same.
+TEST(ProgramWithoutDisplay, ALockHeldByAnotherProgramDoesNotKeepItFromGuarding) {
+    const WatchedNamesLock machineWide;
+    TempFolder work{"quorvex squatted "};
+    std::vector<std::string> environment = environmentWithoutDisplays();
+    environment.push_back("XDG_RUNTIME_DIR=" + work.path().string());
+    environment.push_back("XDG_SESSION_ID=squatted");
+    const fs::path lock = work.path() / ("quorvex-" + std::to_string(::geteuid()) + "-XDG_SESSION_ID_squatted.lock");
+    Child squatter("flock", {lock.string(), "sleep", "600"});
+    ASSERT_TRUE(waitUntil([&] { return lockHeld(lock); }, 10s)) << "the squatter never held the lock";
+
+    const fs::path log = work.path() / "quorvex.log";
+    Child program(QUORVEX_PROGRAM, {}, {.environment = environment, .log = log});
+    const fs::path worm = work.path() / "WinSvcs.exe";
+    fs::copy_file("/bin/sleep", worm);
+    Child wormProcess(worm, {"60"}, {.environment = environment});
+    EXPECT_TRUE(diedOfSigkill(wormProcess.waitForExit(30s))) << "the worm was not killed\n" << contentsOf(log);
+    EXPECT_TRUE(program.running()) << contentsOf(log);
 }
 
 // weston with Xwayland in a runtime folder of its own; its X display is read
