@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -46,6 +47,18 @@ double cpuSeconds(pid_t pid) {
     for (int number = 3; number <= 17 && fields >> field; ++number)
         if (number >= 14) ticks += std::stod(field);
     return ticks / double(::sysconf(_SC_CLK_TCK));
+}
+
+long wakeups(pid_t pid) {
+    long total = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code gone;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, gone)) {
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::stol(line.substr(24));
+    }
+    return total;
 }
 
 IdleProcesses::IdleProcesses(int count) {

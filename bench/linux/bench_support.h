@@ -43,6 +43,9 @@ pid_t startQuorvex(const std::filesystem::path& program);
 
 // CPU time used so far by process `pid` and by its reaped children, in seconds.
 double cpuSeconds(pid_t pid);
+// How often the threads of process `pid` running now have gone to sleep and
+// been woken so far: their voluntary context switches.
+long wakeups(pid_t pid);
 
 // Takes "--name=value" out of argv (so that the benchmark library does not
 // see it) and returns its value, or `fallback`.

@@ -1,8 +1,9 @@
 // CPU the resident program uses with no worm running, as a share of one
-// core, next to the floor (90 enumerations a second of getdents64 plus one
-// readlinkat per process) and next to the shell loop a user would write
-// instead (pgrep -x for each of the nine names every 100 ms). All three run
-// in turn, each for the same time, with the same idle processes about.
+// core, and how often it wakes, next to the floor of a poller of the same
+// period (one enumeration of getdents64 plus one readlinkat per process every
+// poll period) and next to the shell loop a user would write instead (pgrep -x
+// for each watched name every poll period). All three run in turn, each for
+// the same time, with the same idle processes about.
 //
 //   resident_cpu [--seconds=20] [--idle=300] [--quorvex=PATH]
 //
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <thread>
 
 #include "bench_support.h"
@@ -21,12 +23,12 @@
 namespace quorvex::bench {
 namespace {
 
-// Nine enumerations every poll period, forever (run in a child process).
+// One enumeration every poll period, forever (run in a child process).
 [[noreturn]] void runFloorLoop() {
     timespec next{};
     ::clock_gettime(CLOCK_MONOTONIC, &next);
     for (;;) {
-        for (std::size_t i = 0; i < kWatchList.size(); ++i) floorEnumeration();
+        floorEnumeration();
         next.tv_nsec += long(kPollIntervalMs) * 1000000;
         if (next.tv_nsec >= 1000000000) {
             next.tv_nsec -= 1000000000;
@@ -42,17 +44,24 @@ std::string shellLoop() {
     return "while :; do for name in" + names + "; do pgrep -x \"$name\" >/dev/null 2>&1; done; sleep 0.1; done";
 }
 
-// Share of one core that `pid` (with its reaped children) used over
-// `seconds`, after `warmUp`; ends the process afterwards.
-double coreShare(pid_t pid, std::chrono::seconds warmUp, std::chrono::seconds seconds) {
+struct Use {
+    double coreShare;          // of one core
+    double wakeupsPerSecond;  // of all its threads
+};
+
+// What `pid` (with its reaped children) used over `seconds`, after
+// `warmUp`; ends the process afterwards.
+Use measure(pid_t pid, std::chrono::seconds warmUp, std::chrono::seconds seconds) {
     std::this_thread::sleep_for(warmUp);
     const double before = cpuSeconds(pid);
+    const long wakeupsBefore = wakeups(pid);
     const auto start = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(seconds);
     const double used = cpuSeconds(pid) - before;
+    const long woken = wakeups(pid) - wakeupsBefore;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     endProcess(pid);
-    return used / wall;
+    return {used / wall, double(woken) / wall};
 }
 
 }  // namespace
@@ -65,20 +74,19 @@ int main(int argc, char** argv) {
 
     const IdleProcesses children(options.idle);
     // The program's first seconds (start-up, the splash) are not resident use.
-    const double ours = coreShare(startQuorvex(options.quorvex), std::chrono::seconds(4), seconds);
+    const Use ours = measure(startQuorvex(options.quorvex), std::chrono::seconds(4), seconds);
 
     const pid_t floorLoop = ::fork();
     if (floorLoop < 0) return 1;
     if (floorLoop == 0) runFloorLoop();
-    const double floor = coreShare(floorLoop, std::chrono::seconds(1), seconds);
+    const Use floor = measure(floorLoop, std::chrono::seconds(1), seconds);
 
-    const double shell = coreShare(spawn("/bin/bash", {"-c", shellLoop()}), std::chrono::seconds(1), seconds);
+    const Use shell = measure(spawn("/bin/bash", {"-c", shellLoop()}), std::chrono::seconds(1), seconds);
 
     std::printf("seconds=%lld idle_processes=%d\n", (long long)seconds.count(), options.idle);
-    std::printf("quorvex    %5.1f%% of a core\n", 100 * ours);
-    std::printf("floor      %5.1f%% of a core\n", 100 * floor);
-    std::printf("shell_loop %5.1f%% of a core\n", 100 * shell);
-    std::printf("cpu_vs_floor=%.2f\n", ours / floor);
-    std::printf("cpu_vs_shell_loop=%.2f\n", ours / shell);
+    for (const auto& [name, use] : {std::pair{"quorvex", ours}, {"floor", floor}, {"shell_loop", shell}})
+        std::printf("%-10s %5.1f%% of a core, %6.1f wakeups/s\n", name, 100 * use.coreShare, use.wakeupsPerSecond);
+    std::printf("cpu_vs_floor=%.2f\n", ours.coreShare / floor.coreShare);
+    std::printf("cpu_vs_shell_loop=%.2f\n", ours.coreShare / shell.coreShare);
     return 0;
 }
