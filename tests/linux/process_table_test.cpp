@@ -68,6 +68,7 @@ public:
                                                ChildOptions{.passFd = next});
             });
             if (started == pid) return true;
+            copies_.back().process->stop();  // not under the ID: no copy of this name may stay
         }
         return false;
     }
