@@ -66,6 +66,12 @@ std::optional<FileStatus> statusOfHandle(HANDLE file) {
     return FileStatus{kind, identityOfHandle(file, information), information.nNumberOfLinks};
 }
 
+VolumeIdentity volumeOfHandle(HANDLE folder) {
+    const auto status = statusOfHandle(folder);
+    if (!status) return {};
+    return {status->identity.device, status->identity.volume, status->identity.ambiguous};
+}
+
 class Win32FolderEntry final : public FolderEntry {
 public:
     Win32FolderEntry(std::vector<UniqueHandle> folders, std::wstring path)
@@ -96,6 +102,14 @@ public:
     std::error_code createDirectory() override {
         const Wow64RedirectionOff asNamed;
         return CreateDirectoryW(path_.c_str(), nullptr) ? std::error_code{} : lastWin32Error();
+    }
+
+    VolumeIdentity folderVolume() const override {
+        if (!folders_.empty()) return volumeOfHandle(folders_.back().get());
+        // A name in the root, which is not held: no root can be renamed.
+        const std::wstring rootFolder = path_.substr(0, path_.rfind(L'\\') + 1);
+        const UniqueHandle root = openAsItself(rootFolder, FILE_READ_ATTRIBUTES, kShareAll);
+        return root ? volumeOfHandle(root.get()) : VolumeIdentity{};
     }
 
 private:
