@@ -4,6 +4,7 @@
 
 #include <system_error>
 
+#include "platform/windows/system/long_name.h"
 #include "platform/windows/system/process_image.h"
 #include "platform/windows/system/system_records.h"
 #include "platform/windows/system/wide_text.h"
@@ -57,6 +58,7 @@ int Win32Killer::terminateByImageName(std::string_view imageName) {
     int ended = 0;
     forEachSystemRecord(records_, [&](const SystemRecord& record) {
         toUtf8(record.imageName, name);
+        lengthenImageName(record.id, name);
         if (record.id == self || !equalImageNames(name, imageName)) return true;
         // The opened process holds its ID until closed, so the one confirmed is the one ended.
         if (const UniqueHandle process = openRecorded(record, imageName); process && TerminateProcess(process.get(), 1))
