@@ -58,6 +58,7 @@ struct ToggleFileSystem final : FileSystem {
         std::error_code resetAttributes(const FileIdentity&) override { return {}; }
         std::error_code deleteFile(const FileIdentity&) override { return {}; }
         std::error_code createDirectory() override { return {}; }
+        VolumeIdentity folderVolume() const override { return {}; }
     };
     std::atomic<long> cleanups = 0;
     bool isAbsolutePath(std::string_view path) const override { return path.starts_with('/'); }

@@ -23,6 +23,21 @@ struct FileStatus {
     std::uint64_t links = 1;  // names the file has
 };
 
+// The file system a folder is on, told apart as a file's identity tells
+// its own: what a file there would carry as `device` and `volume`.
+struct VolumeIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t volume = 0;
+    // True where nothing above tells this file system from another that
+    // takes its place (or it could not be read).
+    bool ambiguous = true;
+
+    // True when the file `file` identifies is certainly on this file system.
+    bool holds(const FileIdentity& file) const {
+        return !ambiguous && !file.ambiguous && device == file.device && volume == file.volume;
+    }
+};
+
 // The last component of a path, in its folder, which stays open (and on
 // Windows cannot be renamed) for as long as this lives.
 class FolderEntry {
@@ -41,6 +56,9 @@ public:
     // `expected`; a directory is never removed.
     virtual std::error_code deleteFile(const FileIdentity& expected) = 0;
     virtual std::error_code createDirectory() = 0;
+    // The file system of the folder that holds the name, as it is now: the
+    // empty mount point a pulled stick leaves is on the computer's own.
+    virtual VolumeIdentity folderVolume() const = 0;
 };
 
 class FileSystem {

@@ -22,9 +22,11 @@ enum class CleanupOutcome { Succeeded, Failed };
 // reached without following any link; anything else (another file, another
 // volume's file with the same numbers, a link, an empty caption, an earlier
 // outcome text, a worm whose file could not be identified) touches nothing.
-// A directory already in place is left as it is. Succeeds when a directory
-// stands at the path afterwards, and never for a worm whose identity cannot
-// tell its file system apart (it touches nothing then).
+// Where nothing stands at the path any more (a scanner removed the worm's
+// file), the directory is made provided the folder is still on the worm's
+// own volume. A directory already in place is left as it is. Succeeds when
+// a directory stands at the path afterwards, and never for a worm whose
+// identity cannot tell its file system apart (it touches nothing then).
 CleanupOutcome cleanUp(std::string_view path, const std::optional<FileIdentity>& worm, FileSystem& files);
 
 constexpr std::string_view outcomeText(CleanupOutcome outcome) {

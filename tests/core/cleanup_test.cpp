@@ -15,6 +15,12 @@ constexpr FileIdentity kOther{8, 2002};
 constexpr FileIdentity kOnTheNextVolume{8, 1001, 0, 77};
 // What cannot tell the worm's file system from the next one.
 constexpr FileIdentity kAmbiguous{8, 1001, 0, 0, 0, true};
+// The file systems a folder can be on: the worm's, the next one mounted at
+// the same place (or the computer's own disk under a pulled stick's mount
+// point), one that cannot be told apart.
+constexpr VolumeIdentity kWormsVolume{8, 0, false};
+constexpr VolumeIdentity kNextVolume{8, 77, false};
+constexpr VolumeIdentity kUnknownVolume{8, 0, true};
 
 struct Case {
     const char* what;
@@ -24,6 +30,7 @@ struct Case {
     bool inUse = false;
     CleanupOutcome outcome;
     std::vector<std::string> calls;         // what was changed, in order
+    VolumeIdentity folder = kWormsVolume;   // the file system of the path's folder now
 };
 
 std::vector<std::string> steps(std::initializer_list<const char*> names) {
@@ -53,7 +60,16 @@ TEST(Cleanup, ActsOnlyOnTheWormsOwnFile) {
          false, CleanupOutcome::Failed, {}},
         {"a link among the folders", FileStatus{Kind::File, kWorm, 1}, kWorm, true, false,
          CleanupOutcome::Failed, {}},
-        {"nothing at the path", std::nullopt, kWorm, false, false, CleanupOutcome::Failed, {}},
+        {"nothing at the path, in a folder of the worm's volume", std::nullopt, kWorm, false, false,
+         CleanupOutcome::Succeeded, steps({"mkdir"})},
+        {"nothing at the path, in a folder now on another volume", std::nullopt, kWorm, false, false,
+         CleanupOutcome::Failed, {}, kNextVolume},
+        {"nothing at the path, in a folder whose volume cannot be told apart", std::nullopt, kWorm, false, false,
+         CleanupOutcome::Failed, {}, kUnknownVolume},
+        {"nothing at the path of a worm whose file could not be identified", std::nullopt, std::nullopt, false,
+         false, CleanupOutcome::Failed, {}},
+        {"nothing at the path of a worm whose file system cannot be told apart", std::nullopt, kAmbiguous, false,
+         false, CleanupOutcome::Failed, {}},
         {"a directory from an earlier cleanup", FileStatus{Kind::Directory, kOther, 1}, kWorm, false, false,
          CleanupOutcome::Succeeded, {}},
     };
@@ -63,6 +79,7 @@ TEST(Cleanup, ActsOnlyOnTheWormsOwnFile) {
         if (c.atPath) files.disk.emplace(kPath, *c.atPath);
         if (c.behindLink) files.behindLinks.emplace(kPath);
         if (c.inUse) files.inUse.emplace(kPath);
+        files.folders = c.folder;
         EXPECT_EQ(cleanUp(kPath, c.wormFile, files), c.outcome);
         EXPECT_EQ(files.calls(), c.calls);
     }

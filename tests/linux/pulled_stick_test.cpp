@@ -1,7 +1,8 @@
-// The whole guard on the real Linux backends, with its worm on a stick that
-// is pulled while the alert is up and followed by another stick in the same
+// The cleanup of a worm on a stick that is pulled before the click: the whole
+// guard on the real Linux backends, with another stick following in the same
 // port, mounted at the same place, holding an innocent file of the worm's
-// name with the worm's very device and inode numbers.
+// name with the worm's very device and inode numbers; and the cleanup of a
+// worm whose file a scanner removed, its stick pulled meanwhile.
 #include <fcntl.h>
 #include <linux/loop.h>
 #include <sys/ioctl.h>
@@ -20,8 +21,11 @@
 
 #include "child_process.h"
 #include "mount_point.h"
+#include "platform/linux/files.h"
 #include "platform/linux/system/file_descriptor.h"
+#include "platform/linux/system/file_status.h"
 #include "real_guard.h"
+#include "remedy/cleanup.h"
 #include "temp_folder.h"
 #include "watched_names_lock.h"
 
@@ -98,8 +102,10 @@ const StickKind kSticks[] = {
 // Test names and messages show a kind by its name.
 void PrintTo(const StickKind& kind, std::ostream* out) { *out << kind.name; }
 
-// What StickKind needs that is not installed; empty when all is.
-std::string missingTools(const StickKind& kind) {
+// Why no stick of `kind` can be mounted here; empty when one can.
+std::string whyNoStick(const StickKind& kind) {
+    if (::geteuid() != 0 || !fs::exists("/dev/fuse") || !fs::exists("/dev/loop-control"))
+        return "mounting a stick through FUSE on a loop device needs root, FUSE and loop devices";
     for (const std::string& tool : {kind.format.front(), kind.driver})
         if (program(tool).empty()) return tool + " is not installed";
     return {};
@@ -157,9 +163,7 @@ class PulledStick : public testing::TestWithParam<std::tuple<StickKind, Pull>> {
 
 TEST_P(PulledStick, TheNextStickAtTheSamePlaceKeepsItsFileAndTheCleanupFails) {
     const auto& [kind, pull] = GetParam();
-    if (::geteuid() != 0 || !fs::exists("/dev/fuse") || !fs::exists("/dev/loop-control"))
-        GTEST_SKIP() << "mounting a stick through FUSE on a loop device needs root, FUSE and loop devices";
-    if (const std::string missing = missingTools(kind); !missing.empty()) GTEST_SKIP() << missing;
+    if (const std::string why = whyNoStick(kind); !why.empty()) GTEST_SKIP() << why;
     const WatchedNamesLock machineWide;
     const TempFolder folder;
     const LoopDevice port(folder / "stick.img");
@@ -194,6 +198,35 @@ TEST_P(PulledStick, TheNextStickAtTheSamePlaceKeepsItsFileAndTheCleanupFails) {
     EXPECT_EQ(window.caption(form1::Label2), kCleanupFailedText);
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(atThePath)));
     EXPECT_EQ(readFile(atThePath), "the next stick's own file");
+}
+
+// A scanner removed the worm's file before the click: the directory goes on
+// the stick while it is in, and nowhere once it is pulled, its mount point
+// left empty on the computer's own disk.
+TEST_P(PulledStick, NameAScannerFreedGetsTheDirectoryOnlyOnTheStick) {
+    const auto& [kind, pull] = GetParam();
+    if (const std::string why = whyNoStick(kind); !why.empty()) GTEST_SKIP() << why;
+    const TempFolder folder;
+    const LoopDevice port(folder / "stick.img");
+    if (!port.attached()) GTEST_SKIP() << "no loop device could be had";
+    const fs::path mountPoint = folder / "U盘";
+    fs::create_directory(mountPoint);
+    Stick stick(kind, port, mountPoint, folder / "drivers.log");
+    ASSERT_TRUE(stick.mounted()) << readFile(folder / "drivers.log");
+    const fs::path atThePath = mountPoint / "winsvcs.exe";
+    std::ofstream(atThePath, std::ios::binary) << "MZ worm";
+    const auto detected = statusAt(AT_FDCWD, atThePath.c_str());
+    ASSERT_TRUE(detected);
+    PosixFileSystem files;
+
+    fs::remove(atThePath);
+    EXPECT_EQ(cleanUp(atThePath.string(), detected->identity, files), CleanupOutcome::Succeeded);
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(atThePath)));
+    fs::remove(atThePath);
+
+    ASSERT_TRUE(stick.pull(pull == Pull::Lazily ? MNT_DETACH : 0)) << "the stick could not go";
+    EXPECT_EQ(cleanUp(atThePath.string(), detected->identity, files), CleanupOutcome::Failed);
+    EXPECT_TRUE(fs::is_empty(mountPoint));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sticks, PulledStick, testing::Combine(testing::ValuesIn(kSticks),

@@ -105,6 +105,8 @@ public:
     std::set<std::string, std::less<>> behindLinks;
     // Files in use: they cannot be deleted.
     std::set<std::string, std::less<>> inUse;
+    // The file system every folder is on (none that can be told apart, unless set).
+    VolumeIdentity folders;
     // Runs as a cleanup reaches its path (on the cleanup's thread).
     std::function<void()> onReach;
 
@@ -148,6 +150,7 @@ private:
                 return std::make_error_code(std::errc::file_exists);
             return {};
         }
+        VolumeIdentity folderVolume() const override { return files_.folders; }
 
     private:
         bool isStill(const FileIdentity& expected) const {

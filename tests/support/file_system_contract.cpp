@@ -53,6 +53,26 @@ TEST_P(FileSystemContract, DirectoryAlreadyThereStaysWithItsContents) {
     EXPECT_EQ(driver->listing(kWorm), contents);
 }
 
+// A scanner that removed the worm's file first leaves its name free: the
+// directory goes there all the same, provided the folder is on the worm's
+// own volume; a worm never identified, or known only by what could be
+// another volume, gets nothing.
+TEST_P(FileSystemContract, NameAScannerFreedBecomesAnEmptyDirectory) {
+    driver->makeFile(kWorm, "MZ worm", true);
+    const auto detected = driver->identityOf(kWorm);
+    ASSERT_TRUE(detected);
+    driver->remove(kWorm);
+
+    for (const auto& unproven : {std::optional<FileIdentity>(), std::optional(driver->onTheNextVolume(*detected)),
+                                 std::optional(ambiguous(*detected))}) {
+        EXPECT_EQ(cleanUp(driver->path(kWorm), unproven, driver->files()), Failed);
+        EXPECT_FALSE(driver->kindAt(kWorm));
+    }
+    EXPECT_EQ(cleanUp(driver->path(kWorm), detected, driver->files()), Succeeded);
+    EXPECT_EQ(driver->kindAt(kWorm), Kind::Directory);
+    EXPECT_TRUE(driver->listing(kWorm).empty());
+}
+
 // A file with other names keeps its protection under them: the cleanup
 // removes only this name where the folder alone decides, and leaves it where
 // a read-only file keeps every name. Either way it says Succeeded exactly
@@ -80,7 +100,6 @@ TEST_P(FileSystemContract, WhatIsNotTheWormsFileIsLeftAlone) {
         EXPECT_EQ(driver->kindAt(kWorm), before);
     };
 
-    leftAlone("nothing");
     driver->makeFile(kWorm, "someone's program", true);
     leftAlone("another file");
     EXPECT_TRUE(driver->isProtected(kWorm));

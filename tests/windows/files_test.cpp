@@ -172,6 +172,76 @@ TEST_F(FilesTest, HiddenFileWithOtherNamesLosesOnlyThisName) {
     EXPECT_EQ(driver.readFile("system.dll"), "precious");
 }
 
+// Sharing modes bind only opens that ask for data: a folder held for its
+// attributes alone could be renamed, and a junction put in its place.
+TEST_F(FilesTest, FoldersOnTheWayCannotBeRenamedWhileTheCleanupHoldsThem) {
+    driver.makeDirectory("drive");
+    driver.makeFile("drive/WinSvcs.exe", "MZ worm", false);
+    std::error_code error;
+    auto entry = driver.files().reach(driver.path("drive/WinSvcs.exe"), error);
+    ASSERT_TRUE(entry) << error.message();
+    EXPECT_FALSE(MoveFileW(driver.wide("drive").c_str(), driver.wide("moved").c_str()));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(driver.kindAt("drive"), FileStatus::Kind::Directory);
+    entry.reset();
+    driver.rename("drive", "moved");
+}
+
+// True where a name can be deleted while other handles stay open on its
+// file (POSIX semantics: Windows 10 1709 and later, on NTFS).
+bool namesGoAtOnce(Win32Driver& driver) {
+    const std::wstring probe = driver.wide("probe.tmp");
+    driver.makeFile("probe.tmp", "", false);
+    bool atOnce = false;
+    if (const UniqueHandle file(CreateFileW(probe.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr)); file) {
+        DWORD deleteAtOnce = 0x3;  // FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS
+        atOnce = SetFileInformationByHandle(file.get(), FILE_INFO_BY_HANDLE_CLASS(21), &deleteAtOnce,
+                                            sizeof deleteAtOnce);
+    }
+    if (!atOnce) DeleteFileW(probe.c_str());
+    return atOnce;
+}
+
+// A scanner or a preview holding the worm's file open (sharing its deletion)
+// cannot keep the directory out where names go at once. Where a file goes
+// only with its last handle (Wine 8, which refuses the class; Windows before
+// 10 1709; FAT), its name stays until then and the cleanup fails; the
+// cleanup after it makes the directory in the freed name.
+TEST_F(FilesTest, WormFileHeldOpenElsewhere) {
+    driver.makeFile("WinSvcs.exe", "MZ worm", true);
+    const auto detected = driver.identityOf("WinSvcs.exe");
+    UniqueHandle holder(CreateFileW(driver.wide("WinSvcs.exe").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
+    ASSERT_TRUE(holder) << GetLastError();
+    const bool atOnce = namesGoAtOnce(driver);
+
+    EXPECT_EQ(cleanUp(driver.path("WinSvcs.exe"), detected, driver.files()),
+              atOnce ? CleanupOutcome::Succeeded : CleanupOutcome::Failed);
+    EXPECT_EQ(driver.kindAt("WinSvcs.exe"), atOnce ? FileStatus::Kind::Directory : FileStatus::Kind::File);
+    char bytes[8] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(holder.get(), bytes, sizeof bytes, &read, nullptr));
+    EXPECT_EQ(std::string(bytes, read), "MZ worm") << "the holder's file is its own until it lets go";
+    holder.reset();
+    EXPECT_EQ(cleanUp(driver.path("WinSvcs.exe"), detected, driver.files()), CleanupOutcome::Succeeded);
+    EXPECT_EQ(driver.kindAt("WinSvcs.exe"), FileStatus::Kind::Directory);
+}
+
+// A name in a drive's root: its folder is the root, which is not held.
+TEST_F(FilesTest, NameAScannerFreedInADrivesRootBecomesADirectory) {
+    const std::string path = "C:\\quorvex-" + std::to_string(GetCurrentProcessId()) + "-WinSvcs.exe";
+    const std::wstring wide = toWide(path);
+    ASSERT_TRUE(UniqueHandle(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)))
+        << GetLastError();
+    const auto detected = statusAt(wide);
+    ASSERT_TRUE(DeleteFileW(wide.c_str()));
+    ASSERT_TRUE(detected);
+    EXPECT_EQ(cleanUp(path, detected->identity, driver.files()), CleanupOutcome::Succeeded);
+    EXPECT_EQ(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD(FILE_ATTRIBUTE_DIRECTORY));
+    RemoveDirectoryW(wide.c_str());
+}
+
 // A byte that is no WTF-8 would reach the system as U+FFFD, naming another file.
 TEST_F(FilesTest, ByteThatIsNoWtf8NamesNoFile) {
     const std::string replaced = "\xEF\xBF\xBDwinsvcs.exe";

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The Windows Installer package under Wine (DISPLAY and WINEPREFIX set by
 # scripts/test-windows): what msiinfo reads from it, its custom actions in an
-# order that works as Windows Installer runs them; a silent install puts
-# quorvex.exe, its licence, the Run value and the Start menu shortcut in
-# place and starts the guard, and the Run value's command starts it too; a
-# newer package replaces it in place and starts the new guard; a silent
-# uninstall, with the guard running, leaves nothing behind. An x86 package
-# refuses a 64-bit prefix. Installs into the shared prefix, and leaves it as
+# order and under conditions that work as Windows Installer runs them; a
+# silent install puts quorvex.exe, its licence, the Run value and the Start
+# menu shortcut in place and starts the guard, and the Run value's command
+# starts it too; a rebuilt package of the same version replaces it in place;
+# a newer one replaces it while the running guard keeps running, its program
+# file in place at the next restart; a silent uninstall ends the guard and
+# leaves nothing behind. An x86 package refuses
+# a 64-bit prefix. Installs into the shared prefix, and leaves it as
 # it found it. Windows' own tools run as the prefix's Windows has them: in a
 # 64-bit prefix, 64-bit, with the 64-bit view of the registry.
 # Usage: installer.sh PACKAGE.msi MAKE_MSI PROGRAM.exe ICON LICENSE VERSION PRODUCT_NAME MANUFACTURER ARCH WORK_DIR
@@ -27,13 +29,16 @@ wine=$(loader_of "$windows_bits")
 fail() { echo "FAIL: $*" >&2; exit 1; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
-# Installer and registry calls; the three package operations are timed.
+# Installer and registry calls; the package operations are timed. Exit
+# status 3010 (194 once Wine has cut it to 8 bits) is success with a file in
+# use put in place at the next restart: only where the caller says may-restart.
 msiexec_timed() {
-  local what=$1 started status=0; shift
+  local what=$1 may=$2 started status=0; shift 2
   started=$(now_ms)
   quiet "$wine" msiexec "$@" /qn || status=$?
   echo "$what: $(( $(now_ms) - started )) ms"
-  [ "$status" -eq 0 ] || fail "msiexec $* /qn exited with $status"
+  [ "$status" -eq 0 ] || { [ "$may" = may-restart ] && { [ "$status" -eq 3010 ] || [ "$status" -eq 194 ]; }; } ||
+    fail "msiexec $* /qn exited with $status"
 }
 run_value() { "$wine" reg query "$run_key" /v "$name" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$name *REG_SZ *//p"; }
 # The installed-products list: one line "name version" per Uninstall entry.
@@ -65,6 +70,13 @@ file_version() {
 guards() { ps -eo pid=,stat=,args= | awk -v path='C:\\Program Files\\Quorvex\\quorvex.exe' \
              '$2 !~ /^Z/ && index($0, path) { print $1 }'; }
 wait_for_no_guard() { for _ in $(seq 500); do [ -z "$(guards)" ] && return 0; sleep 0.02; done; return 1; }
+# Fails unless every guard given still runs after `what`.
+still_guarding() {
+  local what=$1 pid; shift
+  for pid in "$@"; do
+    [[ " $(guards | tr '\n' ' ') " == *" $pid "* ]] || fail "the guard $pid no longer runs after $what"
+  done
+}
 # Waits for a guard other than the ones given to run, and prints its ID. A
 # process that msiexec starts inside Wine gives this shell no event to wait
 # on, so the process list is polled, for 30 s at the least.
@@ -98,13 +110,17 @@ start_from_run_value() {
 [ ! -e "$folder" ] && [ -z "$(run_value)" ] && [ "$(installed_products)" -eq 0 ] ||
   fail "the Wine prefix has $name installed already; not touching it"
 rm -rf "$work" && mkdir -p "$work"
-newer="$work/quorvex-next.msi"
+newer="$work/quorvex-next.msi" rebuilt="$work/quorvex-rebuilt.msi"
 # Whatever happens, the prefix ends without the product and its guards.
 cleanup() {
   for pid in $(guards); do kill "$pid" 2>/dev/null || true; done
-  for msi in "$newer" "$package"; do
+  for msi in "$newer" "$rebuilt" "$package"; do
     [ -f "$msi" ] && quiet "$wine" msiexec /x "$(winepath -w "$msi")" /qn || true
   done
+  # A file a guard held through a failed step: put in place or removed as
+  # at a restart, then gone with its folder.
+  quiet "$wine" wineboot -r || true
+  rm -rf "$folder"
 }
 trap cleanup EXIT
 
@@ -137,6 +153,23 @@ echo "custom actions: FindTaskkill $find, EndRunningGuards $end, StartGuard $sta
   fail "StartGuard does not start the guard after the installation, asynchronously, as the user"
 [ "$(condition_of StartGuard)" = 'NOT REMOVE="ALL" AND UserSID <> "S-1-5-18"' ] ||
   fail "StartGuard's condition is '$(condition_of StartGuard)'"
+# Guards end only when the product goes for good: an upgrade removes the
+# older version with UPGRADINGPRODUCTCODE set, and every session stays guarded.
+for action in FindTaskkill EndRunningGuards; do
+  [ "$(condition_of $action)" = 'REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE' ] ||
+    fail "$action's condition is '$(condition_of $action)'"
+done
+grep -qxF 'MSIRESTARTMANAGERCONTROL	Disable' <<<"$properties" ||
+  fail "the Restart Manager may close the running guards to free their file"
+grep -qxF 'REBOOT	ReallySuppress' <<<"$properties" ||
+  fail "a silent upgrade may restart the PC to replace a running guard's file"
+# The older versions the package replaces include its own (a rebuilt package
+# of the same version), the newer ones it refuses do not.
+upgrades=$(msiinfo export "$package" Upgrade | tr -d '\r')
+awk -F'\t' -v v="$version" 'NR > 3 && $2 == "" && $3 == v && int($5 / 512) % 2 == 1 && int($5 / 2) % 2 == 0' \
+  <<<"$upgrades" | grep -q . || fail "no upgrade of every version up to and with $version: $upgrades"
+awk -F'\t' -v v="$version" 'NR > 3 && $2 == v && $3 == "" && int($5 / 256) % 2 == 0 && int($5 / 2) % 2 == 1' \
+  <<<"$upgrades" | grep -q . || fail "no refusal of the versions after $version: $upgrades"
 
 # An x86 package refuses 64-bit Windows, where the x64 one belongs.
 if [ "$arch" = x86 ] && [ "$windows_bits" = x64 ]; then
@@ -148,7 +181,7 @@ if [ "$arch" = x86 ] && [ "$windows_bits" = x64 ]; then
 fi
 
 # Install.
-msiexec_timed "install" /i "$(winepath -w "$package")"
+msiexec_timed "install" no-restart /i "$(winepath -w "$package")"
 [ -f "$installed" ] || fail "no quorvex.exe in Program Files\\Quorvex"
 cmp -s <(sed 's/$/\r/' "$licence") "$folder/LICENSE.txt" || fail "no licence beside quorvex.exe"
 [ "$(run_value)" = '"C:\Program Files\Quorvex\quorvex.exe"' ] || fail "Run value is '$(run_value)'"
@@ -156,32 +189,55 @@ shortcut_present || fail "no Start menu shortcut"
 [ "$(installed_products)" -eq 1 ] || fail "$(installed_products) installed products after install"
 wait_for_new_guard >/dev/null || fail "the installation started no guard"
 end_guards || fail "the installed guard does not end"
-start_from_run_value
-old_guards=$(guards)
+
+# A rebuilt package of the same version (another product code, another
+# program file) replaces the installed one in place. No guard runs: Wine's
+# own upgrade would end it (below).
+{ cat "$program"; printf 'rebuilt'; } >"$work/quorvex-rebuilt.exe"
+bash "$make_msi" "$rebuilt" "$work/quorvex-rebuilt.exe" "$icon" "$licence" "$version" "$name" "$manufacturer" "$arch" >/dev/null
+msiexec_timed "same-version upgrade" no-restart /i "$(winepath -w "$rebuilt")"
+[ "$(installed_products)" -eq 1 ] || fail "$(installed_products) installed products after the same-version upgrade"
+[ "$(installed_version)" = "$version" ] || fail "installed version is '$(installed_version)', not $version"
+cmp -s "$installed" "$work/quorvex-rebuilt.exe" || fail "the rebuilt program did not replace the installed one"
+wait_for_new_guard >/dev/null || fail "the same-version upgrade started no guard"
+end_guards || fail "the guard the same-version upgrade started does not end"
 
 # A newer package from the same source, carrying a program file of a newer
-# version, replaces the installed one while its guard runs, and starts its own.
+# version, while a guard runs. Windows Installer removes the older version
+# with UPGRADINGPRODUCTCODE set; Wine 8 leaves it out (dlls/msi/action.c
+# runs "msiexec /qn /i {code} REMOVE=ALL"), so the upgrade's two halves run
+# here as Windows runs them: the guard runs on through both, and the program
+# file it holds is put in place at the next restart.
+start_from_run_value
+old_guards=$(guards)
 IFS=. read -r major minor build <<<"$version"
 build=$(( ${build:-0} + 1 ))
 next_version="$major.$minor.$build"
 build=$build perl -0777 -pe 's/(\xBD\x04\xEF\xFE.{8}).{4}/$1 . pack("V", $ENV{build} << 16)/se' "$program" >"$work/quorvex.exe"
 bash "$make_msi" "$newer" "$work/quorvex.exe" "$icon" "$licence" "$next_version" "$name" "$manufacturer" "$arch" >/dev/null
-grep -qxF "UpgradeCode	$(msiinfo export "$package" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t//p')" \
-  <(msiinfo export "$newer" Property | tr -d '\r') || fail "the newer package has another upgrade code"
-msiexec_timed "upgrade" /i "$(winepath -w "$newer")"
+newer_properties=$(msiinfo export "$newer" Property | tr -d '\r')
+grep -qxF "UpgradeCode	$(sed -n 's/^UpgradeCode\t//p' <<<"$properties")" <<<"$newer_properties" ||
+  fail "the newer package has another upgrade code"
+msiexec_timed "upgrade: the older version's removal" no-restart /x "$(winepath -w "$rebuilt")" \
+  UPGRADINGPRODUCTCODE="$(sed -n 's/^ProductCode\t//p' <<<"$newer_properties")"
+# shellcheck disable=SC2086
+still_guarding "the older version's removal in an upgrade" $old_guards
+msiexec_timed "upgrade: the newer version's installation" may-restart /i "$(winepath -w "$newer")"
+# shellcheck disable=SC2086
+still_guarding "the upgrade" $old_guards
 [ "$(installed_products)" -eq 1 ] || fail "$(installed_products) installed products after the upgrade, not one"
 [ "$(installed_version)" = "$next_version" ] || fail "installed version is '$(installed_version)', not $next_version"
-[ "$(file_version "$installed")" = "$next_version.0" ] || fail "file on disk is version $(file_version "$installed")"
 [ "$(run_value)" = '"C:\Program Files\Quorvex\quorvex.exe"' ] || fail "Run value after the upgrade is '$(run_value)'"
 shortcut_present || fail "no Start menu shortcut after the upgrade"
-# shellcheck disable=SC2086
-wait_for_new_guard $old_guards >/dev/null || fail "the upgrade started no guard of the new version"
-for pid in $old_guards; do
-  [[ " $(guards | tr '\n' ' ') " != *" $pid "* ]] || fail "the old version's guard $pid still runs after the upgrade"
-done
+# The restart: the guards end with the session, the new program file takes
+# the old one's place, and the next log-on starts it.
+end_guards || fail "the guard does not end"
+quiet "$wine" wineboot -r || fail "Wine's restart failed"
+[ "$(file_version "$installed")" = "$next_version.0" ] || fail "file on disk is version $(file_version "$installed")"
+start_from_run_value
 
-# Uninstall while the new guard runs: the guard ends and nothing is left.
-msiexec_timed "uninstall" /x "$(winepath -w "$newer")"
+# Uninstall while a guard runs: every guard ends and nothing is left.
+msiexec_timed "uninstall" no-restart /x "$(winepath -w "$newer")"
 wait_for_no_guard || fail "the guard still runs after the uninstall"
 [ ! -e "$installed" ] || fail "quorvex.exe left after the uninstall"
 [ ! -e "$folder" ] || fail "Program Files\\Quorvex left after the uninstall"

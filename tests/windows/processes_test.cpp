@@ -8,10 +8,12 @@
 #include "monitor/monitor.h"
 #include "platform/windows/killer.h"
 #include "platform/windows/process_table.h"
+#include "platform/windows/system/long_name.h"
 #include "platform/windows/system/wide_text.h"
 #include "process_table_contract.h"
 #include "stand_ins.h"
 #include "support/image_name.h"
+#include "support/path_component.h"
 
 namespace quorvex::test {
 namespace {
@@ -134,6 +136,32 @@ TEST_F(ProcessesTest, StormOfCopiesAllDiesWithOneKillLineOfTheNameAtATime) {
     for (const HANDLE copy : copies) EXPECT_TRUE(StandIns::endsWithin(copy, kEventBoundMs));
     EXPECT_EQ(lines.mostInterpreters(), 1);
     EXPECT_LE(lines.mostTaskkills(), 1);
+}
+
+// A worm started by its 8.3 short name is recorded under that name on
+// Windows; Wine records the long one, so the short name Wine gives the file
+// is handed in here as a record would carry it, with either form of its path.
+TEST_F(ProcessesTest, WormsShortNameIsKnownByItsLongName) {
+    const WatchEntry& entry = entryNamed("DeviceManager.exe");
+    const std::wstring image = standIns.folder() + L"DeviceManager.exe";
+    StandIns::copyTo(image);
+    wchar_t shortPath[MAX_PATH];
+    const DWORD length = GetShortPathNameW(image.c_str(), shortPath, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH) << GetLastError();
+    const std::string shortName(lastComponent(toUtf8(shortPath), kWindowsSeparators));
+    ASSERT_NE(shortName.find('~'), std::string::npos) << shortName << ": this system gives the file no short name";
+    ASSERT_FALSE(equalImageNames(shortName, entry.name));
+
+    for (const std::wstring& path : {std::wstring(shortPath), image}) {
+        const auto longName = longImageName(shortName, path);
+        ASSERT_TRUE(longName) << toUtf8(path);
+        EXPECT_TRUE(equalImageNames(*longName, entry.name)) << *longName;
+    }
+    EXPECT_EQ(longPath(shortPath), image);
+    EXPECT_FALSE(longImageName("DEVICE~9.EXE", image)) << "not this image's short name";
+    std::string recorded = shortName;
+    lengthenImageName(GetCurrentProcessId(), recorded);
+    EXPECT_EQ(recorded, shortName) << "not the short name of this process's image";
 }
 
 // A room's policy may forbid the command interpreter: the copies are ended

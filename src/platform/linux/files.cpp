@@ -54,6 +54,9 @@ public:
         return ::mkdirat(folder_.get(), name_.c_str(), 0777) == 0 ? std::error_code{} : lastError();
     }
 
+    // The folder held since the walk, where the directory is made.
+    VolumeIdentity folderVolume() const override { return volumeOf(folder_.get()); }
+
 private:
     static std::error_code notTheExpectedFile() { return std::make_error_code(std::errc::operation_not_permitted); }
 

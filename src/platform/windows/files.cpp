@@ -39,6 +39,14 @@ struct FileIdInformation {
 };
 constexpr auto kFileIdInfo = FILE_INFO_BY_HANDLE_CLASS(18);
 
+// FILE_DISPOSITION_INFO_EX, its class and flags, which the headers show only
+// to programs that need Windows 10; older systems refuse the class.
+struct FileDispositionInfoEx {
+    DWORD flags;
+};
+constexpr auto kFileDispositionInfoEx = FILE_INFO_BY_HANDLE_CLASS(21);
+constexpr DWORD kDispositionDelete = 0x1, kDispositionPosixSemantics = 0x2;
+
 // The volume's serial number and the file's ID: 128 bits where the system
 // has them (Windows 8 and later), else the 64-bit index. A volume without a
 // serial number cannot be told from another.
@@ -66,6 +74,21 @@ std::optional<FileStatus> statusOfHandle(HANDLE file) {
     return FileStatus{kind, identityOfHandle(file, information), information.nNumberOfLinks};
 }
 
+VolumeIdentity volumeOfHandle(HANDLE folder) {
+    const auto status = statusOfHandle(folder);
+    if (!status) return {};
+    return {status->identity.device, status->identity.volume, status->identity.ambiguous};
+}
+
+// A folder on the way, held so that it cannot be renamed, moved or removed:
+// sharing modes bind only opens that ask for data, so it is opened to be
+// traversed (or, where that is refused, listed), without delete sharing.
+UniqueHandle holdFolder(const std::wstring& path) {
+    constexpr DWORD kSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    UniqueHandle folder = openAsItself(path, FILE_TRAVERSE | FILE_READ_ATTRIBUTES, kSharing);
+    return folder ? std::move(folder) : openAsItself(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kSharing);
+}
+
 class Win32FolderEntry final : public FolderEntry {
 public:
     Win32FolderEntry(std::vector<UniqueHandle> folders, std::wstring path)
@@ -82,11 +105,16 @@ public:
                                                                                           : lastWin32Error();
     }
 
-    // Marked for deletion through a handle to the very file, which goes when
-    // the handle closes; a running image refuses the DELETE access.
+    // Deleted through a handle to the very file; a running image refuses the
+    // DELETE access. Where the system can (Windows 10 1709 and later, on
+    // NTFS) the name goes at once, even while a scanner or a preview holds
+    // the file open, so that the directory can take it; elsewhere the file
+    // goes when the last handle to it closes.
     std::error_code deleteFile(const FileIdentity& expected) override {
         const UniqueHandle file = openExpected(DELETE | FILE_READ_ATTRIBUTES, expected);
         if (!file) return lastOrRefusal();
+        FileDispositionInfoEx atOnce{kDispositionDelete | kDispositionPosixSemantics};
+        if (SetFileInformationByHandle(file.get(), kFileDispositionInfoEx, &atOnce, sizeof atOnce)) return {};
         FILE_DISPOSITION_INFO disposition{TRUE};
         return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition)
                    ? std::error_code{}
@@ -96,6 +124,14 @@ public:
     std::error_code createDirectory() override {
         const Wow64RedirectionOff asNamed;
         return CreateDirectoryW(path_.c_str(), nullptr) ? std::error_code{} : lastWin32Error();
+    }
+
+    VolumeIdentity folderVolume() const override {
+        if (!folders_.empty()) return volumeOfHandle(folders_.back().get());
+        // A name in the root, which is not held: no root can be renamed.
+        const std::wstring rootFolder = path_.substr(0, path_.rfind(L'\\') + 1);
+        const UniqueHandle root = openAsItself(rootFolder, FILE_READ_ATTRIBUTES, kShareAll);
+        return root ? volumeOfHandle(root.get()) : VolumeIdentity{};
     }
 
 private:
@@ -162,11 +198,8 @@ std::unique_ptr<FolderEntry> Win32FileSystem::reach(std::string_view path, std::
     for (std::size_t separator; (separator = rest.find_first_of("\\/")) != std::string_view::npos;
          rest.remove_prefix(separator + 1)) {
         if (!isPlainComponent(rest.substr(0, separator))) return nullptr;
-        // Without delete sharing, the folder cannot be renamed or removed
-        // while it is held.
         const std::string_view walked = path.substr(root, std::size_t(rest.data() - path.data()) - root + separator);
-        UniqueHandle folder = openAsItself(verbatim(path.substr(0, root), walked), FILE_READ_ATTRIBUTES,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE);
+        UniqueHandle folder = holdFolder(verbatim(path.substr(0, root), walked));
         const auto status = folder ? statusOfHandle(folder.get()) : std::nullopt;
         if (!status || status->kind != FileStatus::Kind::Directory) {
             error = folder ? win32Error(ERROR_CANT_ACCESS_FILE) : lastWin32Error();

@@ -1,7 +1,8 @@
 // The cleanup's file operations on Windows. The folders on the way to the
 // name are opened one by one, refusing every reparse point (symbolic links,
-// junctions, mount points), and held open without delete sharing, so none of
-// them can be renamed or replaced while the cleanup acts on the name.
+// junctions, mount points), and held open for traversal without delete
+// sharing, so none of them can be renamed or replaced while the cleanup acts
+// on the name.
 #pragma once
 
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "platform/windows/system/long_name.h"
 #include "platform/windows/system/process_image.h"
 #include "platform/windows/system/system_records.h"
 #include "platform/windows/system/wide_text.h"
@@ -82,6 +83,7 @@ bool Win32Killer::anyCopyIsCritical(std::string_view imageName) {
     try {
         forEachSystemRecord(records_, [&](const SystemRecord& record) {
             toUtf8(record.imageName, name);
+            lengthenImageName(record.id, name);
             if (!equalImageNames(name, imageName)) return true;
             const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, record.id));
             critical = process && isCriticalProcess(process.get());

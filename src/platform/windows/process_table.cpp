@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/windows/files.h"
+#include "platform/windows/system/long_name.h"
 #include "platform/windows/system/process_image.h"
 #include "platform/windows/system/system_records.h"
 #include "platform/windows/system/unique_handle.h"
@@ -50,6 +51,7 @@ SystemProcessTable::SystemProcessTable() : ownSession_(sessionOf(GetCurrentProce
 void SystemProcessTable::forEach(const std::function<bool(const ProcessRecord&)>& visit) const {
     forEachSystemRecord(records_, [&](const SystemRecord& record) {
         toUtf8(record.imageName, name_);
+        lengthenImageName(record.id, name_);
         return visit(SystemProcessRecord(record, name_, ownSession_));
     });
 }

@@ -96,6 +96,17 @@ std::optional<FileStatus> statusOf(int fd) {
     return status ? std::optional(statusFrom(fd, *status)) : std::nullopt;
 }
 
+VolumeIdentity volumeOf(int fd) {
+    const auto status = statxOf(fd);
+    if (!status) return {};
+    VolumeIdentity volume{makedev(status->stx_dev_major, status->stx_dev_minor)};
+    const auto told = (status->stx_mask & kStatxUniqueMountId) ? std::optional<std::uint64_t>(status->stx_mnt_id)
+                                                                : readFileSystemUuid(fd);
+    volume.volume = told.value_or(0);
+    volume.ambiguous = !told;
+    return volume;
+}
+
 std::optional<FileStatus> statusAt(int directory, const char* path) {
     const FileDescriptor file(::openat(directory, path, O_PATH | O_NOFOLLOW | O_CLOEXEC));
     return file ? statusOf(file.get()) : std::nullopt;

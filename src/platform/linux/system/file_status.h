@@ -37,6 +37,13 @@ FileStatus statusFrom(int fd, const struct statx& status);
 // Both of the above in one.
 std::optional<FileStatus> statusOf(int fd);
 
+// The file system of `fd` (O_PATH will do), told apart as a file's identity
+// there tells it where nothing but the file system is compared: by a unique
+// mount ID, else the file system's UUID. A reusable mount ID is no help: the
+// next stick mounted in the same place may take it, and only a file's birth
+// time tells its files apart.
+VolumeIdentity volumeOf(int fd);
+
 // What stands at `path` in the folder `directory`, a link there not followed.
 std::optional<FileStatus> statusAt(int directory, const char* path);
 

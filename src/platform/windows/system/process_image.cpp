@@ -1,5 +1,7 @@
 #include "platform/windows/system/process_image.h"
 
+#include "platform/windows/system/long_name.h"
+
 namespace quorvex {
 
 std::optional<std::wstring> processImagePath(HANDLE process) {
@@ -7,7 +9,7 @@ std::optional<std::wstring> processImagePath(HANDLE process) {
     DWORD length = DWORD(path.size());
     if (!QueryFullProcessImageNameW(process, 0, path.data(), &length)) return std::nullopt;
     path.resize(length);
-    return path;
+    return longPath(path);
 }
 
 }  // namespace quorvex

@@ -1,4 +1,5 @@
-// The full path of a process's image file, as the system names it.
+// The full path of a process's image file, as the system names it, in its
+// long form: a program started by a short path is named by its long one.
 #pragma once
 
 #include <windows.h>
