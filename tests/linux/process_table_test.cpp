@@ -38,10 +38,7 @@ public:
     const ProcessTable& table() override { return table_; }
     std::string uniqueName(std::string_view stem) override { return uniqueImageName(stem); }
     int start(const std::string& name) override {
-        startCopy(name, [&](const fs::path& program, int next) {
-            return std::make_unique<Child>(program, std::vector<std::string>{"-c", kWaitForNext},
-                                           ChildOptions{.passFd = next});
-        });
+        startCopy(name, kWaitForNext);
         return int(copies_.size()) - 1;
     }
     bool running(int copy) override { return copies_.at(copy).process->running(); }
@@ -63,11 +60,7 @@ public:
         for (int attempt = 0; attempt < 50; ++attempt) {
             std::ofstream lastId("/proc/sys/kernel/ns_last_pid");
             if (!(lastId << pid - 1 << std::flush)) return false;
-            const pid_t started = startCopy(name, [&](const fs::path& program, int next) {
-                return std::make_unique<Child>(program, std::vector<std::string>{"-c", "read line <&3"},
-                                               ChildOptions{.passFd = next});
-            });
-            if (started == pid) return true;
+            if (startCopy(name, kWait) == pid) return true;
             copies_.back().process->stop();  // not under the ID: no copy of this name may stay
         }
         return false;
@@ -78,15 +71,18 @@ private:
         std::unique_ptr<Child> process;
         int next;  // where the copy reads the program to run next
     };
-    // Runs the program whose path comes on descriptor 3, which then waits for the descriptor to close.
+    // The shell's scripts: wait for descriptor 3 to close, or first run the
+    // program whose path comes on it, which then waits so.
+    static constexpr const char* kWait = "read line <&3";
     static constexpr const char* kWaitForNext = "read next <&3 && exec \"$next\" -c 'read line <&3'";
 
-    // Starts a copy as `name` by `run`, with the read end of its pipe: its process ID.
-    template <class Run>
-    pid_t startCopy(const std::string& name, Run run) {
+    // Starts a copy as `name` running `script`, with the read end of its pipe: its process ID.
+    pid_t startCopy(const std::string& name, const char* script) {
         int next[2];
         if (::pipe2(next, O_CLOEXEC) != 0) throw std::system_error(errno, std::system_category(), "pipe");
-        copies_.push_back({run(standIn(name), next[0]), next[1]});
+        copies_.push_back({std::make_unique<Child>(standIn(name), std::vector<std::string>{"-c", script},
+                                                   ChildOptions{.passFd = next[0]}),
+                           next[1]});
         ::close(next[0]);
         return copies_.back().process->pid();
     }

@@ -76,23 +76,27 @@ TEST_P(ProcessTableContract, ForgetsCopiesThatHaveExited) {
 }
 
 // What a table keeps from one pass to the next must never hide a program that
-// appeared since under an ID the pass met: the next pass sees it.
-TEST_P(ProcessTableContract, ACopyThatExecsIntoAWatchedNameIsSeenByTheNextPass) {
-    const std::string worm = driver->uniqueName("WinSvcs");
-    const int copy = driver->start(driver->uniqueName("notepad"));
-    ASSERT_FALSE(monitorSees(driver->table(), worm));
-    if (!driver->execAs(copy, worm)) GTEST_SKIP() << "no program runs another in its own process here";
-    EXPECT_TRUE(monitorSees(driver->table(), worm));
-    EXPECT_EQ(pathsOfProcessesNamed(driver->table(), worm), std::vector<std::string>{driver->executablePath(worm)});
-}
-
-TEST_P(ProcessTableContract, ANewProcessThatTookOverAnIdIsSeenByTheNextPass) {
-    const std::string worm = driver->uniqueName("DeviceManager");
-    const int copy = driver->start(driver->uniqueName("notepad"));
-    ASSERT_FALSE(monitorSees(driver->table(), worm));
-    if (!driver->reuseIdAs(copy, worm)) GTEST_SKIP() << "this test cannot give a new process a chosen ID here";
-    EXPECT_TRUE(monitorSees(driver->table(), worm));
-    EXPECT_EQ(pathsOfProcessesNamed(driver->table(), worm), std::vector<std::string>{driver->executablePath(worm)});
+// appeared since under an ID the pass met: the next pass sees it, whichever
+// way the system has for it.
+TEST_P(ProcessTableContract, AProgramThatAppearedUnderAnIdMetBeforeIsSeenByTheNextPass) {
+    const struct {
+        const char* how;
+        bool (ProcessTableDriver::*appear)(int copy, const std::string& name);
+    } ways[] = {{"exec in the copy's own process", &ProcessTableDriver::execAs},
+                {"a new process that took over the copy's ID", &ProcessTableDriver::reuseIdAs}};
+    int tried = 0;
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        const std::string worm = driver->uniqueName("WinSvcs");
+        const int copy = driver->start(driver->uniqueName("notepad"));
+        ASSERT_FALSE(monitorSees(driver->table(), worm));
+        if (!((*driver).*way.appear)(copy, worm)) continue;
+        ++tried;
+        EXPECT_TRUE(monitorSees(driver->table(), worm));
+        EXPECT_EQ(pathsOfProcessesNamed(driver->table(), worm),
+                  std::vector<std::string>{driver->executablePath(worm)});
+    }
+    if (tried == 0) GTEST_SKIP() << "no program can appear under an ID met before, by a test, here";
 }
 
 TEST_P(ProcessTableContract, EnumerationStopsWhenTheVisitorSaysSo) {
