@@ -5,16 +5,24 @@
 program_packages=(
   cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev qt6-wayland fonts-noto-cjk
 )
+# What building the program on Qt 5.15 needs, by Debian's names.
+qt5_build_packages=(qtbase5-dev libqt5x11extras5-dev libxcb1-dev)
 # What the Linux tests and benchmarks add: the test libraries, FUSE for the
 # stuck file system, the FUSE drivers and formatters of the test sticks, Qt
 # 5.15 for the toolkit's second build, the X servers and tools of the
-# integration tests, and the Debian package check.
+# integration tests.
 linux_test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev libfuse3-dev fuse3
   ntfs-3g fusefat dosfstools exfat-fuse exfatprogs
-  qtbase5-dev libqt5x11extras5-dev
+  "${qt5_build_packages[@]}"
   xvfb xdotool openbox x11-utils imagemagick weston xwayland
-  dpkg-dev file lintian appstream
+)
+# What scripts/package-linux needs beside the chroots it makes: mmdebstrap
+# and Debian's keys for them, qemu to run arm64 ones, the package checks'
+# tools, and a static C library for the stand-in worm.
+package_linux_packages=(
+  mmdebstrap debian-archive-keyring arch-test qemu-user-static
+  dpkg-dev binutils file lintian gcc libc6-dev
 )
 fuzz_packages=(clang libclang-rt-14-dev)
 # Both Windows programs, x64 and x86, and the Wine loaders of both: the

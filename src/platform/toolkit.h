@@ -75,9 +75,12 @@ struct WindowDesc {
 using ControlId = std::size_t;
 
 constexpr ControlId controlIndex(std::span<const ControlDesc> controls, std::string_view name) {
-    for (ControlId i = 0; i < controls.size(); ++i)
-        if (controls[i].name == name) return i;
-    throw "no control of that name";  // compile-time error when used in a constant expression
+    ControlId i = 0;
+    while (i < controls.size() && controls[i].name != name) ++i;
+    // A compile-time error when used in a constant expression. Conditional,
+    // as GCC 10 rejects a constexpr function that ends in a throw.
+    if (i == controls.size()) throw "no control of that name";
+    return i;
 }
 
 // A control's box relative to the window's client area: a control inside a
