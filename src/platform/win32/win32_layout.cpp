@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/windows/system/wide_text.h"
+#include "platform/windows/system/win32_error.h"
 #include "support/geometry.h"
 
 namespace quorvex {
@@ -23,6 +24,11 @@ Function* user32Function(const char* name) {
 }
 
 }  // namespace
+
+void registerWindowClass(const WNDCLASSEXW& windowClass) {
+    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw lastWin32Failure("RegisterClassExW");
+}
 
 UINT windowDpi(HWND hwnd) {
     static const auto getDpiForWindow = user32Function<UINT WINAPI(HWND)>("GetDpiForWindow");
