@@ -12,16 +12,27 @@ HeadlessWindow::HeadlessWindow(HeadlessToolkit& toolkit, const WindowDesc& desc,
                              .enabled = timer ? control.running : control.enabled,
                              .nextDue = toolkit.now() + control.intervalMs});
     }
-    if (desc.centred)
-        position_ = {(HeadlessToolkit::kScreenWidth - twipsToPixels(desc.clientWidth)) / 2,
-                     (HeadlessToolkit::kScreenHeight - twipsToPixels(desc.clientHeight)) / 2};
+    if (desc.centred) position_ = centred();
     dragTarget_ = position_;
+}
+
+Point HeadlessWindow::centred() const {
+    return {(HeadlessToolkit::kScreenWidth - twipsToPixels(desc_.clientWidth)) / 2,
+            (HeadlessToolkit::kScreenHeight - twipsToPixels(desc_.clientHeight)) / 2};
+}
+
+bool HeadlessWindow::liesOnTheScreen() const {
+    const Rect client = clientRect();
+    return client.x >= 0 && client.y >= 0 && client.x + client.width <= HeadlessToolkit::kScreenWidth &&
+           client.y + client.height <= HeadlessToolkit::kScreenHeight;
 }
 
 HeadlessWindow::~HeadlessWindow() { toolkit_.forget(this); }
 
 void HeadlessWindow::show() {
-    if (loaded_) visible_ = true;
+    if (!loaded_) return;
+    if (!liesOnTheScreen()) position_ = centred();
+    visible_ = true;
 }
 
 void HeadlessWindow::hide() { visible_ = false; }

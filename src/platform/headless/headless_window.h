@@ -1,5 +1,6 @@
 // A window of the headless toolkit: what it shows, where it is, and the
-// user's input a test raises on it.
+// user's input a test raises on it. There are no other programs' windows and
+// no keyboard to keep here: staying on top changes nothing.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +49,8 @@ public:
     void requestClose() { hide(); }
     // The user's drag: where the window lands when the next drag ends.
     void dragTo(Point position) { dragTarget_ = position; }
+    // Where a change of the screen leaves the window: anywhere, even off it.
+    void moveTo(Point position) { position_ = position; }
 
     const WindowDesc& desc() const { return desc_; }
     Point position() const { return position_; }
@@ -69,6 +72,9 @@ public:
 
 private:
     friend class HeadlessToolkit;
+    Point centred() const;
+    bool liesOnTheScreen() const;
+
     struct ControlState {
         std::string caption;
         bool enabled = true;  // for a timer: running

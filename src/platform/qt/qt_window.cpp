@@ -2,6 +2,7 @@
 
 #include <QtGui/QGuiApplication>
 #include <QtGui/QIcon>
+#include <QtGui/QRegion>
 #include <QtGui/QScreen>
 
 #include "platform/qt/qt_units.h"
@@ -11,9 +12,11 @@ namespace quorvex {
 
 QtWindow::QtWindow(const WindowDesc& desc, WindowEvents& events, EventDispatch& dispatch)
     : desc_(desc), events_(events), dispatch_(dispatch) {
-    const Qt::WindowFlags flags =
-        (desc.showInTaskbar ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint;
+    Qt::WindowFlags flags = (desc.showInTaskbar ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint;
+    if (desc.stayOnTop) flags |= Qt::WindowStaysOnTopHint;
     form_ = new FormWidget(*this, flags);
+    // Mapped without the focus (on X, a user time of 0 tells the window manager).
+    form_->setAttribute(Qt::WA_ShowWithoutActivating, desc.stayOnTop);
     form_->setObjectName(toQString(desc.name));
     form_->setWindowTitle(toQString(desc.title));
     if (!desc.icon.empty()) form_->setWindowIcon(QIcon(assetPath(desc.icon)));
@@ -34,12 +37,18 @@ void QtWindow::raise(const std::function<void(WindowEvents&)>& event) {
 }
 
 void QtWindow::show() {
-    if (!isLoaded() || form_->isVisible()) return;
+    if (!isLoaded()) return;
+    if (!liesOnTheScreens()) centre();
+    if (form_->isVisible()) {
+        if (desc_.stayOnTop) form_->raise();
+        return;
+    }
     // Written while unmapped: window managers read these when the window maps.
     applyWindowManagerHints();
     form_->show();
-    // A window without focusable controls gets keys only once activated.
-    form_->activateWindow();
+    // A window without focusable controls gets keys only once activated; one
+    // that stays on top leaves them where they are.
+    if (!desc_.stayOnTop) form_->activateWindow();
 }
 
 void QtWindow::hide() {
@@ -72,6 +81,13 @@ void QtWindow::centre() {
     QScreen* screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect();
     form_->move(area.x() + (area.width() - form_->width()) / 2, area.y() + (area.height() - form_->height()) / 2);
+}
+
+// Whether the screens show every part of the window, its frame included.
+bool QtWindow::liesOnTheScreens() const {
+    QRegion shown;
+    for (const QScreen* screen : QGuiApplication::screens()) shown += screen->geometry();
+    return QRegion(form_->frameGeometry()).subtracted(shown).isEmpty();
 }
 
 void QtWindow::applyWindowManagerHints() {

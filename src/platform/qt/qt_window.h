@@ -39,6 +39,7 @@ public:
 
 private:
     void centre();
+    bool liesOnTheScreens() const;
     void applyWindowManagerHints();
     void tearDown(bool deleteLater);
 

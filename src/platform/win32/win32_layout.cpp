@@ -70,7 +70,8 @@ DWORD windowStyle(const WindowDesc& desc) {
 }
 
 DWORD windowExStyle(const WindowDesc& desc) {
-    return WS_EX_CONTROLPARENT | (desc.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW);
+    return WS_EX_CONTROLPARENT | (desc.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW) |
+           (desc.stayOnTop ? WS_EX_TOPMOST : 0);
 }
 
 // Labels, pictures and frames notify clicks, which also makes them take the

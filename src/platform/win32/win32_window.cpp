@@ -14,6 +14,14 @@ int heldButtons(WPARAM keys) {
            ((keys & MK_MBUTTON) ? kMiddleButton : 0);
 }
 
+// Takes a monitor's rectangle out of the region of what no monitor shows.
+BOOL CALLBACK removeMonitor(HMONITOR, HDC, LPRECT monitor, LPARAM unseen) {
+    const HRGN shown = CreateRectRgnIndirect(monitor);
+    CombineRgn(reinterpret_cast<HRGN>(unseen), reinterpret_cast<HRGN>(unseen), shown, RGN_DIFF);
+    DeleteObject(shown);
+    return TRUE;
+}
+
 }  // namespace
 
 Win32Window::Win32Window(Win32Toolkit& toolkit, const WindowDesc& desc, WindowEvents& events)
@@ -65,6 +73,18 @@ void Win32Window::centre() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Whether the monitors show every part of the window, its frame included.
+bool Win32Window::liesOnTheScreens() const {
+    RECT frame;
+    GetWindowRect(hwnd_, &frame);
+    const HRGN unseen = CreateRectRgnIndirect(&frame);
+    EnumDisplayMonitors(nullptr, nullptr, removeMonitor, reinterpret_cast<LPARAM>(unseen));
+    RECT box;
+    const bool seen = GetRgnBox(unseen, &box) == NULLREGION;
+    DeleteObject(unseen);
+    return seen;
+}
+
 // Sizes the window and places its controls for `dpi`, with fonts made for it.
 void Win32Window::layout(UINT dpi) {
     RECT frame = toPixels(Box{0, 0, desc_.clientWidth, desc_.clientHeight}, dpi);
@@ -94,7 +114,14 @@ Win32Window* Win32Window::fromHandle(HWND hwnd) {
 }
 
 void Win32Window::show() {
-    if (hwnd_) ShowWindow(hwnd_, SW_SHOW);
+    if (!hwnd_) return;
+    if (!liesOnTheScreens()) centre();
+    if (!desc_.stayOnTop) {
+        ShowWindow(hwnd_, SW_SHOW);
+        return;
+    }
+    // Above the other topmost windows too, and the keyboard stays with the window that has it.
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void Win32Window::hide() {

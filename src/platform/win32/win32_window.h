@@ -53,6 +53,7 @@ private:
     void setUp();  // icons, controls, layout and place, once the window exists
     void setIcons();
     void centre();
+    bool liesOnTheScreens() const;
     void layout(UINT dpi);
     void focusFirstTabStop();
     void moveTo(const RECT& frame);
