@@ -13,7 +13,7 @@ linux_test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev libfuse3-dev fuse3
   ntfs-3g fusefat dosfstools exfat-fuse exfatprogs
   qtbase5-dev libqt5x11extras5-dev
-  xvfb xdotool openbox x11-utils imagemagick weston xwayland
+  xvfb xdotool openbox x11-utils imagemagick weston xwayland xserver-xephyr x11-xserver-utils
   dpkg-dev file lintian appstream
 )
 fuzz_packages=(clang libclang-rt-14-dev)
