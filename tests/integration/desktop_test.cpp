@@ -179,10 +179,13 @@ TEST_F(QuorvexOnBareX, DraggedMainWindowComesBackWhereItWasLeft) {
 class QuorvexOnResizableX : public QuorvexOnX {
 protected:
     bool withResizableScreen() const override { return true; }
-    // Resizes the screen; the alert then comes back centred on it,
-    // whether it was hidden or still up when the screen shrank.
-    void shrinkScreenAndDetect(int width, int height, const std::string& wormName) {
+    // Resizes the screen; the next detection brings the alert back centred on it.
+    void shrinkScreenAndDetect(int width, int height, const std::string& wormName, const XWindow& alert) {
         ASSERT_EQ(desktop->run({"xrandr", "-s", std::to_string(width) + "x" + std::to_string(height)}), 0);
+        // Once it answers, the program has read the change; once it answers
+        // again, Qt has also passed the new screen on to its windows.
+        awaitInputHandled(alert);
+        awaitInputHandled(alert);
         const XWindow seen = detect(wormName);
         const std::pair centred{(width - seen.width) / 2, (height - seen.height) / 2};
         std::optional<XWindow> shown;
@@ -198,10 +201,11 @@ TEST_F(QuorvexOnResizableX, AlertOffAShrunkScreenComesBackCentredOnIt) {
     const XWindow first = detect("WinSvcs.exe");
     click(first, centreOf(form1::kControls, "Command2"));
     ASSERT_TRUE(waitUntil([&] { return !mainWindow(); }, kEventBound));
-    // Hidden when the screen shrinks past its right edge.
-    shrinkScreenAndDetect(800, 600, "VolDriver.exe");
-    // Still up when it shrinks again.
-    shrinkScreenAndDetect(640, 480, "WinSvcs.exe");
+    // Hidden when the screen shrinks past its right edge, and again past the new one.
+    shrinkScreenAndDetect(800, 600, "VolDriver.exe", first);
+    click(*mainWindow(), centreOf(form1::kControls, "Command2"));
+    ASSERT_TRUE(waitUntil([&] { return !mainWindow(); }, kEventBound));
+    shrinkScreenAndDetect(640, 480, "WinSvcs.exe", first);
 }
 
 TEST_F(QuorvexOnX, CleanupReplacesTheWormFileWithADirectory) {
