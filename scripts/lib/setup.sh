@@ -15,7 +15,7 @@ linux_test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libproc2-dev libfuse3-dev fuse3
   ntfs-3g fusefat dosfstools exfat-fuse exfatprogs
   "${qt5_build_packages[@]}"
-  xvfb xdotool openbox x11-utils imagemagick weston xwayland
+  xvfb xdotool openbox x11-utils imagemagick weston xwayland xserver-xephyr x11-xserver-utils
 )
 # What scripts/package-linux needs beside the chroots it makes: mmdebstrap
 # and Debian's keys for them, qemu to run arm64 ones, the package checks'

@@ -65,6 +65,10 @@ struct WindowDesc {
     bool showInTaskbar = false;
     bool centred = true;
     bool keyPreview = false;
+    // Above other programs' windows while shown, even one the user activates
+    // later, and shown without taking the keyboard from the window that has
+    // it: the user may be typing there.
+    bool stayOnTop = false;
     int clientWidth = 0;   // twips
     int clientHeight = 0;  // twips
     std::string_view icon; // asset name
@@ -138,7 +142,11 @@ class Window {
 public:
     virtual ~Window() = default;
 
-    // Shows the window modeless and without owner; a visible window stays where it is.
+    // Shows the window modeless and without owner. A window the screens show
+    // whole stays where it is, visible or not; one they do not (they changed
+    // since it was placed: a smaller resolution, a screen gone) first moves
+    // back into view, centred as a centred window is at creation. A
+    // stay-on-top window comes above every other window.
     virtual void show() = 0;
     // Hides the window; it stays loaded and its timers keep running.
     virtual void hide() = 0;

@@ -36,6 +36,7 @@ inline constexpr WindowDesc kWindow{
     .showInTaskbar = false,
     .centred = true,
     .keyPreview = false,
+    .stayOnTop = true,
     .clientWidth = 9150,
     .clientHeight = 4215,
     .icon = "icon",

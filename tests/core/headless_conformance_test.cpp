@@ -50,6 +50,8 @@ public:
     Rect controlRect(Window& window, ControlId control) override {
         return static_cast<HeadlessWindow&>(window).controlRect(control);
     }
+    Rect screenRect() override { return {0, 0, HeadlessToolkit::kScreenWidth, HeadlessToolkit::kScreenHeight}; }
+    void moveWindow(Window& window, Point at) override { static_cast<HeadlessWindow&>(window).moveTo(at); }
 
 private:
     HeadlessToolkit toolkit_;

@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <system_error>
+#include <tuple>
 
 namespace quorvex::test {
 
@@ -36,14 +38,16 @@ bool XWindow::hasState(const std::string& name) const {
     return std::ranges::find(states, name) != states.end();
 }
 
-XDesktop::XDesktop(bool withWindowManager) {
-    // Xvfb picks a free display itself and writes its number to the descriptor.
+namespace {
+
+// Starts an X server that picks a free display itself and writes its number
+// to the descriptor given; returns the server with its display.
+std::pair<Child, std::string> startServer(const std::string& program, std::vector<std::string> arguments,
+                                          std::optional<std::vector<std::string>> environment = std::nullopt) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::system_error(errno, std::generic_category(), "pipe");
-    server_ = Child("Xvfb",
-                    {"-displayfd", std::to_string(kPassedFd), "-noreset", "-nolisten", "tcp", "-screen", "0",
-                     "1280x1024x24"},
-                    {.log = "/dev/null", .passFd = pipeFds[1]});
+    arguments.insert(arguments.begin(), {"-displayfd", std::to_string(kPassedFd), "-noreset", "-nolisten", "tcp"});
+    Child server(program, arguments, {.environment = std::move(environment), .log = "/dev/null", .passFd = pipeFds[1]});
     close(pipeFds[1]);
     std::string number;
     pollfd readable{pipeFds[0], POLLIN, 0};
@@ -55,8 +59,21 @@ XDesktop::XDesktop(bool withWindowManager) {
         number += c;
     }
     close(pipeFds[0]);
-    if (number.empty()) throw std::runtime_error("Xvfb did not report a display");
-    display_ = ":" + number;
+    if (number.empty()) throw std::runtime_error(program + " did not report a display");
+    return {std::move(server), ":" + number};
+}
+
+}  // namespace
+
+XDesktop::XDesktop(bool withWindowManager, bool resizableScreen) {
+    const std::vector<std::string> screen{"-screen", "0", "1280x1024x24"};
+    std::tie(server_, display_) = startServer("Xvfb", screen);
+    if (resizableScreen) {
+        // Xvfb keeps its screen's size; Xephyr, shown on it, changes its own when asked.
+        host_ = std::move(server_);
+        std::tie(server_, display_) = startServer("Xephyr", {"-screen", "1280x1024", "-resizeable"},
+                                                  withVariables(inheritedEnvironment(), {"DISPLAY=" + display_}));
+    }
 
     connection_ = xcb_connect(display_.c_str(), nullptr);
     if (xcb_connection_has_error(connection_)) throw std::runtime_error("cannot connect to " + display_);
@@ -84,6 +101,7 @@ XDesktop::~XDesktop() {
     windowManager_.stop();
     if (connection_) xcb_disconnect(connection_);
     server_.stop();
+    host_.stop();
 }
 
 std::vector<std::string> XDesktop::environment() const {
@@ -163,6 +181,37 @@ QImage XDesktop::grab(const XWindow& window) const {
     const std::uint8_t* data = xcb_get_image_data(reply.get());
     for (int y = 0; y < window.height; ++y) std::memcpy(image.scanLine(y), data + y * rowBytes, rowBytes);
     return image;
+}
+
+std::uint32_t XDesktop::openMaximisedWindow() {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+    const xcb_window_t window = xcb_generate_id(connection_);
+    const std::uint32_t background = screen->white_pixel;
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, root_, 0, 0, screen->width_in_pixels,
+                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL, &background);
+    const std::uint32_t maximised[] = {atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ")};
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 2,
+                        maximised);
+    xcb_map_window(connection_, window);
+    xcb_flush(connection_);
+    const bool mapped = waitUntil(
+        [&] {
+            const auto attributes = owned(xcb_get_window_attributes_reply(
+                connection_, xcb_get_window_attributes(connection_, window), nullptr));
+            return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        },
+        10s);
+    if (!mapped) throw std::runtime_error("the maximised window never showed on " + display_);
+    return window;
+}
+
+std::uint32_t XDesktop::activeWindow() const {
+    const auto reply = owned(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, root_, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1),
+        nullptr));
+    if (!reply || xcb_get_property_value_length(reply.get()) != 4) return 0;
+    return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
 }
 
 int XDesktop::run(const std::vector<std::string>& argv) const {

@@ -26,8 +26,10 @@ struct XWindow {
 
 class XDesktop {
 public:
-    // Starts Xvfb on a display it finds free, and openbox when asked.
-    explicit XDesktop(bool withWindowManager);
+    // Starts Xvfb on a display it finds free, and openbox when asked. A
+    // resizable screen is Xephyr's, shown on a hidden Xvfb: RandR (xrandr -s)
+    // changes its size.
+    explicit XDesktop(bool withWindowManager, bool resizableScreen = false);
     ~XDesktop();
     XDesktop(const XDesktop&) = delete;
     XDesktop& operator=(const XDesktop&) = delete;
@@ -41,6 +43,12 @@ public:
     // The screen's pixels under a window's client area.
     QImage grab(const XWindow& window) const;
 
+    // A window of this test's own, maximised and mapped, with a plain white
+    // background: another program's window the user works in.
+    std::uint32_t openMaximisedWindow();
+    // The window the window manager says has the keyboard; 0 for none.
+    std::uint32_t activeWindow() const;
+
     // Runs a command on this display (input with xdotool), under a timeout
     // so that nothing it waits for can hang the test; returns its exit status.
     int run(const std::vector<std::string>& argv) const;
@@ -53,6 +61,7 @@ private:
     std::uint32_t atom(const char* name) const;
     std::string atomName(std::uint32_t atom) const;
 
+    Child host_;  // the server a nested one shows on
     Child server_;
     Child windowManager_;
     std::string display_;

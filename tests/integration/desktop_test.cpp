@@ -1,8 +1,10 @@
 // The real program on an X server of the test's own, with a window manager:
 // its windows as the server sees them, driven with xdotool, against real
 // processes and files.
+#include <QtGui/QImage>
 #include <sys/wait.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -98,6 +100,30 @@ TEST_F(QuorvexOnX, WormIsEndedAndTheMainWindowComesBackWithoutTaskbarButton) {
     EXPECT_TRUE(second.hasState("_NET_WM_STATE_SKIP_TASKBAR")) << "lost after a hide and a second show";
 }
 
+// The user works in another program's maximised window when a worm comes:
+// the alert comes above it, leaves it the keyboard, and stays above it when
+// the user clicks into it again, until "最小化" hides the alert.
+TEST_F(QuorvexOnX, AlertComesAboveAMaximisedWindowAndLeavesItTheKeyboard) {
+    waitForTheSplashToGo();
+    const std::uint32_t other = desktop->openMaximisedWindow();
+    ASSERT_EQ(desktop->run({"xdotool", "windowactivate", std::to_string(other)}), 0);
+    ASSERT_TRUE(waitUntil([&] { return desktop->activeWindow() == other; }, kEventBound));
+
+    const XWindow shown = detect("WinSvcs.exe");
+    EXPECT_TRUE(shown.hasState("_NET_WM_STATE_ABOVE"));
+    awaitInputHandled(shown);
+    EXPECT_EQ(desktop->activeWindow(), other) << "the alert took the keyboard";
+
+    // The user goes back to the other window: the window manager raises it.
+    ASSERT_EQ(desktop->run({"xdotool", "windowactivate", std::to_string(other)}), 0);
+    EXPECT_TRUE(waitUntil([&] { return desktop->activeWindow() == other; }, kEventBound));
+    awaitInputHandled(shown);
+    EXPECT_GT(distinctColours(desktop->grab(shown)), 50u) << "the maximised window covers the alert";
+
+    click(shown, centreOf(form1::kControls, "Command2"));
+    EXPECT_TRUE(waitUntil([&] { return !mainWindow(); }, kEventBound)) << "Command2 did not hide Form1";
+}
+
 // Drags the main window by its surface, hides it, brings it back with a new worm.
 void QuorvexOnX::dragHideAndDetectAgain() {
     const XWindow shown = detect("winsvcs.exe");
@@ -147,6 +173,39 @@ class QuorvexOnBareX : public QuorvexOnX {
 TEST_F(QuorvexOnBareX, DraggedMainWindowComesBackWhereItWasLeft) {
     waitForTheSplashToGo();
     dragHideAndDetectAgain();
+}
+
+// A screen whose resolution the test changes (xrandr -s).
+class QuorvexOnResizableX : public QuorvexOnX {
+protected:
+    bool withResizableScreen() const override { return true; }
+    // Resizes the screen; the next detection brings the alert back centred on it.
+    void shrinkScreenAndDetect(int width, int height, const std::string& wormName, const XWindow& alert) {
+        ASSERT_EQ(desktop->run({"xrandr", "-s", std::to_string(width) + "x" + std::to_string(height)}), 0);
+        // Once it answers, the program has read the change; once it answers
+        // again, Qt has also passed the new screen on to its windows.
+        awaitInputHandled(alert);
+        awaitInputHandled(alert);
+        const XWindow seen = detect(wormName);
+        const std::pair centred{(width - seen.width) / 2, (height - seen.height) / 2};
+        std::optional<XWindow> shown;
+        EXPECT_TRUE(waitUntil([&] { return (shown = mainWindow()) && std::pair(shown->x, shown->y) == centred; },
+                              kEventBound))
+            << "the alert is at " << (shown ? shown->x : -1) << ", " << (shown ? shown->y : -1) << " on a screen of "
+            << width << "x" << height;
+    }
+};
+
+TEST_F(QuorvexOnResizableX, AlertOffAShrunkScreenComesBackCentredOnIt) {
+    waitForTheSplashToGo();
+    const XWindow first = detect("WinSvcs.exe");
+    click(first, centreOf(form1::kControls, "Command2"));
+    ASSERT_TRUE(waitUntil([&] { return !mainWindow(); }, kEventBound));
+    // Hidden when the screen shrinks past its right edge, and again past the new one.
+    shrinkScreenAndDetect(800, 600, "VolDriver.exe", first);
+    click(*mainWindow(), centreOf(form1::kControls, "Command2"));
+    ASSERT_TRUE(waitUntil([&] { return !mainWindow(); }, kEventBound));
+    shrinkScreenAndDetect(640, 480, "WinSvcs.exe", first);
 }
 
 TEST_F(QuorvexOnX, CleanupReplacesTheWormFileWithADirectory) {

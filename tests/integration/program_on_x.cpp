@@ -13,7 +13,7 @@ namespace quorvex::test {
 namespace fs = std::filesystem;
 
 void ProgramOnX::SetUp() {
-    desktop.emplace(withWindowManager());
+    desktop.emplace(withWindowManager(), withResizableScreen());
     programStarted = Clock::now();
     program = Child(QUORVEX_PROGRAM, {}, {.environment = desktop->environment(), .directory = work.path(), .log = log()});
     ASSERT_TRUE(waitUntil([&] { return splash().has_value(); }, kStartBound)) << "the splash never showed";

@@ -39,6 +39,8 @@ protected:
     static constexpr auto kStartBound = 90s;
 
     virtual bool withWindowManager() const { return true; }
+    // A screen the test can resize (xrandr -s), on Xephyr.
+    virtual bool withResizableScreen() const { return false; }
 
     // Brings up the desktop and the program, and waits for its splash.
     void SetUp() override;

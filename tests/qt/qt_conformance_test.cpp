@@ -3,6 +3,8 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
 #include <QtTest/QTest>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QScreen>
 #include <QtGui/QWindow>
 #include <QtWidgets/QWidget>
 
@@ -101,6 +103,13 @@ public:
     Rect controlRect(Window& window, ControlId control) override {
         const QWidget* widget = QtToolkit::controlWidgetOf(window, control);
         return widget ? rectInWindow(widget) : Rect{};
+    }
+    Rect screenRect() override {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        return {screen.x(), screen.y(), screen.width(), screen.height()};
+    }
+    void moveWindow(Window& window, Point at) override {
+        if (QWidget* widget = QtToolkit::widgetOf(window)) widget->move(at.x, at.y);
     }
 };
 

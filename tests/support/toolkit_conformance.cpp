@@ -70,6 +70,41 @@ TEST_P(ToolkitConformance, HideKeepsStateAndTimers) {
     EXPECT_EQ(after.y, before.y);
 }
 
+// A window the screens no longer show whole (they shrank or went since it
+// was placed) comes back on show, visible or hidden before; a window they
+// show whole stays where it is.
+TEST_P(ToolkitConformance, ShowBringsAWindowOffTheScreensBackCentred) {
+    Recorder recorder;
+    auto window = open(kWindow, recorder);
+    const Rect centred = driver->clientRect(*window);
+    const Rect screen = driver->screenRect();
+    const Point inView{screen.x + 10, screen.y + 10};
+    const struct {
+        const char* where;
+        Point at;
+        bool hiddenFirst;
+        Point shownAt;
+    } rows[] = {
+        {"wholly beyond the right edge", {screen.x + screen.width + 100, centred.y}, true, {centred.x, centred.y}},
+        {"one pixel past the right edge", {screen.x + screen.width - centred.width + 1, centred.y}, true,
+         {centred.x, centred.y}},
+        {"its lower half below the bottom edge, still shown", {centred.x, screen.y + screen.height - centred.height / 2},
+         false, {centred.x, centred.y}},
+        {"wholly in view near the corner", inView, true, inView},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.where);
+        driver->moveWindow(*window, row.at);
+        driver->wait(50);
+        if (row.hiddenFirst) window->hide();
+        window->show();
+        driver->wait(50);
+        const Rect shown = driver->clientRect(*window);
+        EXPECT_EQ((Point{shown.x, shown.y}), row.shownAt);
+        EXPECT_TRUE(window->isVisible());
+    }
+}
+
 TEST_P(ToolkitConformance, TimerRunsWhileEnabledAndNeverAfterItIsDisabled) {
     Recorder recorder;
     auto window = driver->toolkit().create(kWindow, recorder);

@@ -9,9 +9,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 #include "platform/toolkit.h"
 #include "support/geometry.h"
+
+namespace quorvex {
+// Readable points in test failures.
+inline void PrintTo(const Point& point, std::ostream* out) { *out << "(" << point.x << ", " << point.y << ")"; }
+}  // namespace quorvex
 
 namespace quorvex::test {
 
@@ -54,6 +60,11 @@ public:
     virtual Rect clientRect(Window& window) = 0;
     // A control's box relative to the client area, in pixels.
     virtual Rect controlRect(Window& window, ControlId control) = 0;
+    // The primary screen, in pixels.
+    virtual Rect screenRect() = 0;
+    // Puts the client area's corner at a point of the screen, as a drag does,
+    // or anywhere off the screens, where a change of the screens leaves it.
+    virtual void moveWindow(Window& window, Point at) = 0;
 };
 
 using DriverFactory = std::unique_ptr<ToolkitDriver> (*)();

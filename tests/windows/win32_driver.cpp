@@ -176,6 +176,15 @@ Rect Win32Driver::controlRect(Window& window, ControlId control) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
+void Win32Driver::moveWindow(Window& window, Point at) {
+    const HWND hwnd = static_cast<Win32Window&>(window).hwnd();
+    RECT frame;
+    GetWindowRect(hwnd, &frame);
+    const Rect client = clientRect(window);
+    SetWindowPos(hwnd, nullptr, at.x - (client.x - frame.left), at.y - (client.y - frame.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void Win32Driver::moveMouseTo(Window& window, Point client) {
     POINT screen{client.x, client.y};
     ClientToScreen(static_cast<Win32Window&>(window).hwnd(), &screen);

@@ -31,6 +31,8 @@ public:
     void requestClose(Window& window) override;
     Rect clientRect(Window& window) override;
     Rect controlRect(Window& window, ControlId control) override;
+    Rect screenRect() override { return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+    void moveWindow(Window& window, Point at) override;
 
     // A key press with its release, as the keyboard sends it, to whatever has the focus.
     void pressKey(WORD virtualKey, DWORD flags = 0);

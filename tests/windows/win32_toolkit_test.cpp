@@ -104,21 +104,30 @@ COLORREF pixelAt(HWND control, int x, int y) {
     return colour;
 }
 
+// How many of a few pixels of the logo differ from what `window` (null: the
+// screen) shows with the logo's corner at `corner`.
+int pixelsUnlikeTheLogo(Win32Toolkit& toolkit, HWND window, POINT corner) {
+    const Picture& logo = toolkit.picture("logo");
+    const HDC memory = CreateCompatibleDC(nullptr);
+    const HGDIOBJ previous = SelectObject(memory, logo.bitmap.get());
+    const HDC shown = GetDC(window);
+    int differing = 0;
+    for (const POINT p : {POINT{5, 5}, POINT{89, 89}, POINT{60, 120}, POINT{170, 30}, POINT{178, 178}})
+        differing += GetPixel(shown, corner.x + p.x, corner.y + p.y) != GetPixel(memory, p.x, p.y);
+    ReleaseDC(window, shown);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    return differing;
+}
+
 TEST_F(Win32ToolkitTest, PicturesShowTheLogoAtNaturalSizeOrStretched) {
     auto main = open(form1::kWindow);
     const Picture& logo = driver.toolkit().picture("logo");
     ASSERT_EQ(logo.size.cx, 179);
     ASSERT_EQ(logo.size.cy, 179);
-    const HDC memory = CreateCompatibleDC(nullptr);
-    const HGDIOBJ previous = SelectObject(memory, logo.bitmap.get());
     const HWND image1 = static_cast<Win32Window&>(*main).controlWindow(form1::Image1);
     ASSERT_NE(pixelAt(image1, 89, 89), CLR_INVALID);
-    int differing = 0;
-    for (const POINT p : {POINT{5, 5}, POINT{89, 89}, POINT{60, 120}, POINT{170, 30}, POINT{178, 178}})
-        differing += pixelAt(image1, p.x, p.y) != GetPixel(memory, p.x, p.y);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    EXPECT_EQ(differing, 0) << "Image1 shows the logo pixel for pixel";
+    EXPECT_EQ(pixelsUnlikeTheLogo(driver.toolkit(), image1, {0, 0}), 0) << "Image1 shows the logo pixel for pixel";
 
     // The splash's logo fills its box: its far corner is drawn, not background.
     auto splashWindow = open(splash::kWindow);
@@ -126,6 +135,73 @@ TEST_F(Win32ToolkitTest, PicturesShowTheLogoAtNaturalSizeOrStretched) {
     const COLORREF corner = pixelAt(imgLogo, 159, 157);
     EXPECT_NE(corner, CLR_INVALID);
     EXPECT_NE(corner, GetSysColor(COLOR_BTNFACE));
+}
+
+// Another program's window, maximised, as a user works in it.
+class MaximisedNotepad {
+public:
+    MaximisedNotepad() {
+        STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW), .dwFlags = STARTF_USESHOWWINDOW,
+                             .wShowWindow = SW_SHOWMAXIMIZED};
+        wchar_t command[] = L"notepad.exe";
+        if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
+            return;
+        WaitForInputIdle(process_.hProcess, 30'000);
+        for (int tries = 0; tries < 300 && !(window_ && IsZoomed(window_)); ++tries, Sleep(50)) window_ = find();
+    }
+    ~MaximisedNotepad() {
+        if (!process_.hProcess) return;
+        TerminateProcess(process_.hProcess, 0);
+        WaitForSingleObject(process_.hProcess, 10'000);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    // Null until its window is up and maximised.
+    HWND window() const { return window_ && IsZoomed(window_) ? window_ : nullptr; }
+
+private:
+    HWND find() const {
+        std::pair<DWORD, HWND> search{process_.dwProcessId, nullptr};
+        EnumWindows(
+            [](HWND hwnd, LPARAM found) CALLBACK {
+                auto& [process, window] = *reinterpret_cast<std::pair<DWORD, HWND>*>(found);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(hwnd, &owner);
+                if (owner != process || !IsWindowVisible(hwnd) || GetWindow(hwnd, GW_OWNER)) return TRUE;
+                window = hwnd;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.second;
+    }
+
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+// The alert comes above a maximised window the user works in, and stays above
+// it when the user activates it again, leaving it the keyboard all along.
+TEST_F(Win32ToolkitTest, MainWindowStaysAboveAMaximisedWindowAndLeavesItTheKeyboard) {
+    MaximisedNotepad other;
+    ASSERT_NE(other.window(), nullptr) << "no maximised notepad";
+    SetForegroundWindow(other.window());
+    ASSERT_TRUE(driver.waitUntil([&] { return GetForegroundWindow() == other.window(); }, 10'000));
+
+    auto window = open(form1::kWindow);
+    EXPECT_EQ(GetForegroundWindow(), other.window()) << "the alert took the keyboard";
+    EXPECT_TRUE(GetWindowLongW(hwnd(*window), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // The other program comes to the front again.
+    BringWindowToTop(other.window());
+    SetForegroundWindow(other.window());
+    driver.wait(200);
+    const Rect client = driver.clientRect(*window);
+    const Rect image1 = driver.controlRect(*window, form1::Image1);
+    const POINT logoCentre{client.x + image1.x + image1.width / 2, client.y + image1.y + image1.height / 2};
+    EXPECT_EQ(GetAncestor(WindowFromPoint(logoCentre), GA_ROOT), hwnd(*window)) << "the maximised window covers it";
+    EXPECT_TRUE(driver.waitUntil(
+        [&] { return pixelsUnlikeTheLogo(driver.toolkit(), nullptr, {client.x + image1.x, client.y + image1.y}) == 0; },
+        10'000))
+        << "the screen does not show the alert's logo";
 }
 
 TEST_F(Win32ToolkitTest, MovingToAMonitorOf144DpiScalesTwipsAndFonts) {

@@ -1,49 +1,115 @@
-// A Qt window's creation from its description, and the events it raises.
 #include "platform/qt/qt_window.h"
 
+#include <QtGui/QGuiApplication>
 #include <QtGui/QIcon>
+#include <QtGui/QRegion>
+#include <QtGui/QScreen>
 
 #include "platform/qt/qt_units.h"
+#include "platform/qt/x11_properties.h"
 
 namespace quorvex {
 
 QtWindow::QtWindow(const WindowDesc& desc, WindowEvents& events, EventDispatch& dispatch)
     : desc_(desc), events_(events), dispatch_(dispatch) {
-    const Qt::WindowFlags flags =
-        (desc.showInTaskbar ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint;
+    Qt::WindowFlags flags = (desc.showInTaskbar ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint;
+    if (desc.stayOnTop) flags |= Qt::WindowStaysOnTopHint;
     form_ = new FormWidget(*this, flags);
+    // Mapped without the focus (on X, a user time of 0 tells the window manager).
+    form_->setAttribute(Qt::WA_ShowWithoutActivating, desc.stayOnTop);
     form_->setObjectName(toQString(desc.name));
     form_->setWindowTitle(toQString(desc.title));
     if (!desc.icon.empty()) form_->setWindowIcon(QIcon(assetPath(desc.icon)));
     form_->setFixedSize(twipsToPixels(desc.clientWidth), twipsToPixels(desc.clientHeight));
     try {
-        createControls();
+        controls_.emplace(desc, *form_, [this](const auto& event) { raise(event); });
     } catch (...) {
         tearDown(false);
         throw;
     }
-    setTabOrder();
     if (desc.centred) centre();
-    for (ControlId id = 0; id < desc.controls.size(); ++id)
-        if (desc.controls[id].running) timers_->setRunning(id, true);
 }
 
 QtWindow::~QtWindow() { tearDown(true); }
 
-void QtWindow::createControls() {
-    controls_.assign(desc_.controls.size(), nullptr);
-    timers_ = new QtTimers(form_, desc_.controls.size(),
-                           [this](ControlId id) { raise([id](WindowEvents& events) { events.timer(id); }); });
-    for (const ControlDesc& control : desc_.controls) captions_.emplace_back(control.text);
-    // Frames first: the controls inside them become their children.
-    for (ControlId id = 0; id < desc_.controls.size(); ++id)
-        if (desc_.controls[id].kind == ControlKind::Frame) createControl(id);
-    for (ControlId id = 0; id < desc_.controls.size(); ++id)
-        if (desc_.controls[id].kind != ControlKind::Frame) createControl(id);
-}
-
 void QtWindow::raise(const std::function<void(WindowEvents&)>& event) {
     if (isLoaded()) dispatch_.run([&] { event(events_); });
+}
+
+void QtWindow::show() {
+    if (!isLoaded()) return;
+    if (!liesOnTheScreens()) centre();
+    if (form_->isVisible()) {
+        if (desc_.stayOnTop) form_->raise();
+        return;
+    }
+    // Written while unmapped: window managers read these when the window maps.
+    applyWindowManagerHints();
+    form_->show();
+    // A window without focusable controls gets keys only once activated; one
+    // that stays on top leaves them where they are.
+    if (!desc_.stayOnTop) form_->activateWindow();
+}
+
+void QtWindow::hide() {
+    if (isLoaded()) form_->hide();
+}
+
+bool QtWindow::isVisible() const { return isLoaded() && form_->isVisible(); }
+
+void QtWindow::unload() {
+    if (isLoaded()) tearDown(true);
+}
+
+std::string QtWindow::caption(ControlId id) const { return isLoaded() ? controls_->caption(id) : std::string(); }
+
+void QtWindow::setCaption(ControlId id, std::string_view text) {
+    if (isLoaded()) controls_->setCaption(id, text);
+}
+
+bool QtWindow::isEnabled(ControlId id) const { return isLoaded() && controls_->isEnabled(id); }
+
+void QtWindow::setEnabled(ControlId id, bool enabled) {
+    if (isLoaded()) controls_->setEnabled(id, enabled);
+}
+
+void QtWindow::dragByTitleBar() {
+    if (isVisible()) form_->dragByTitleBar();
+}
+
+void QtWindow::centre() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    form_->move(area.x() + (area.width() - form_->width()) / 2, area.y() + (area.height() - form_->height()) / 2);
+}
+
+// Whether the screens show every part of the window, its frame included.
+bool QtWindow::liesOnTheScreens() const {
+    QRegion shown;
+    for (const QScreen* screen : QGuiApplication::screens()) shown += screen->geometry();
+    return QRegion(form_->frameGeometry()).subtracted(shown).isEmpty();
+}
+
+void QtWindow::applyWindowManagerHints() {
+    if (!x11::available()) return;
+    const WId window = form_->winId();
+    if (!desc_.showInTaskbar) x11::skipTaskbar(window);
+    if (desc_.border == Border::FixedDialog) x11::thinBorderWithoutTitle(window);
+}
+
+// Stops everything at once; the widget itself may only go once the event
+// under way (perhaps its own timer's) has returned.
+void QtWindow::tearDown(bool deleteLater) {
+    if (controls_) controls_->stopTimers();
+    // The widgets it points to may be gone by the next call.
+    controls_.reset();
+    if (!form_) return;
+    form_->detach();
+    form_->hide();
+    if (deleteLater)
+        form_->deleteLater();
+    else
+        delete form_.data();
 }
 
 }  // namespace quorvex

@@ -5,7 +5,6 @@
 #include <QtWidgets/QWidget>
 
 #include "platform/qt/qt_compat.h"
-#include "platform/qt/qt_window.h"
 
 namespace quorvex {
 
@@ -40,10 +39,6 @@ void SurfaceDrag::dragByTitleBar(QWidget& window) {
     // ourselves on each move until the button is released.
     manualDrag_ = true;
     window.move(lastGlobal_ - pressOffset_);
-}
-
-void QtWindow::dragByTitleBar() {
-    if (isVisible()) form_->dragByTitleBar();
 }
 
 }  // namespace quorvex

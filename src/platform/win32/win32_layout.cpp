@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/windows/system/wide_text.h"
+#include "platform/windows/system/win32_error.h"
 #include "support/geometry.h"
 
 namespace quorvex {
@@ -23,6 +24,11 @@ Function* user32Function(const char* name) {
 }
 
 }  // namespace
+
+void registerWindowClass(const WNDCLASSEXW& windowClass) {
+    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw lastWin32Failure("RegisterClassExW");
+}
 
 UINT windowDpi(HWND hwnd) {
     static const auto getDpiForWindow = user32Function<UINT WINAPI(HWND)>("GetDpiForWindow");
@@ -64,7 +70,8 @@ DWORD windowStyle(const WindowDesc& desc) {
 }
 
 DWORD windowExStyle(const WindowDesc& desc) {
-    return WS_EX_CONTROLPARENT | (desc.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW);
+    return WS_EX_CONTROLPARENT | (desc.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW) |
+           (desc.stayOnTop ? WS_EX_TOPMOST : 0);
 }
 
 // Labels, pictures and frames notify clicks, which also makes them take the

@@ -14,6 +14,10 @@ inline constexpr wchar_t kWindowClass[] = L"QuorvexWindow";
 // or cancel button.
 inline constexpr int kFirstControlId = 100;
 
+// Registers a window class; one already registered (by an earlier toolkit of
+// the program) is kept.
+void registerWindowClass(const WNDCLASSEXW& windowClass);
+
 // The window's DPI (the system's before Windows 10).
 UINT windowDpi(HWND hwnd);
 // The window rectangle around a client rectangle, at `dpi`.

@@ -1,8 +1,8 @@
 // The window toolkit on plain Win32: its windows (win32_window.h), the message
-// loop, posted tasks, and the program's pictures and icon taken from its own
-// resources (asset names are resource names). Each concern has a file of its
-// own: window classes, message loop, keyboard, posted tasks, pictures and the
-// error report.
+// loop with what it does with keys before a control has them (key preview, Tab
+// between tab stops), posted tasks (win32_posted_tasks.h), the program's
+// pictures and icon taken from its own resources (asset names are resource
+// names), and the error report as a message box.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +14,9 @@
 
 #include "platform/toolkit.h"
 #include "platform/win32/resource_picture.h"
+#include "platform/win32/win32_posted_tasks.h"
 #include "platform/win32/win32_window.h"
 #include "support/event_dispatch.h"
-#include "support/task_queue.h"
 
 namespace quorvex {
 
@@ -29,7 +29,7 @@ public:
     // Runs until every window is unloaded or the thread is told to quit.
     int run(Window& startup) override;
     void processPendingEvents() override;
-    void post(std::function<void()> task) override;
+    void post(std::function<void()> task) override { posted_.post(std::move(task)); }
 
     void dispatch(const std::function<void()>& handler) noexcept { dispatch_.run(handler); }
     // The user's session ends: unloads every window of the toolkit and ends
@@ -40,28 +40,20 @@ public:
     const Picture& picture(std::string_view asset);
 
 private:
-    friend class Win32Window;
-    static constexpr wchar_t kTasksClass[] = L"QuorvexTasks";
+    friend class Win32Window;  // counts the loaded windows
 
-    void registerWindowClasses();
     void handleMessage(MSG& msg);
     bool previewCharacter(const MSG& msg);
-    bool moveFocusOnTab(const MSG& msg);
+    static bool moveFocusOnTab(const MSG& msg);
     static std::wstring programName();
     void showReport(const std::string& message) const;
-    void createTasksWindow();
-    static LRESULT CALLBACK tasksProc(HWND, UINT, WPARAM, LPARAM);
-    void runPostedTasks();
 
     bool comInitialized_ = false;
     int loadedWindows_ = 0;
-    std::wstring reportTitle_;
+    std::wstring reportTitle_ = programName();
     EventDispatch dispatch_{[this](const std::string& message) { showReport(message); }};
     std::map<std::string, Picture, std::less<>> pictures_;
-
-    // A message-only window: a message to it, posted from any thread, runs the tasks.
-    HWND tasksWindow_ = nullptr;
-    TaskQueue posted_;
+    Win32PostedTasks posted_{[this](const std::function<void()>& task) { dispatch(task); }};
 };
 
 }  // namespace quorvex

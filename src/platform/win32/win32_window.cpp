@@ -1,14 +1,28 @@
 #include "platform/win32/win32_window.h"
 
-#include <algorithm>
-#include <numeric>
-
 #include "platform/win32/win32_layout.h"
 #include "platform/win32/win32_toolkit.h"
 #include "platform/windows/system/wide_text.h"
 #include "platform/windows/system/win32_error.h"
 
 namespace quorvex {
+
+namespace {
+
+int heldButtons(WPARAM keys) {
+    return ((keys & MK_LBUTTON) ? kLeftButton : 0) | ((keys & MK_RBUTTON) ? kRightButton : 0) |
+           ((keys & MK_MBUTTON) ? kMiddleButton : 0);
+}
+
+// Takes a monitor's rectangle out of the region of what no monitor shows.
+BOOL CALLBACK removeMonitor(HMONITOR, HDC, LPRECT monitor, LPARAM unseen) {
+    const HRGN shown = CreateRectRgnIndirect(monitor);
+    CombineRgn(reinterpret_cast<HRGN>(unseen), reinterpret_cast<HRGN>(unseen), shown, RGN_DIFF);
+    DeleteObject(shown);
+    return TRUE;
+}
+
+}  // namespace
 
 Win32Window::Win32Window(Win32Toolkit& toolkit, const WindowDesc& desc, WindowEvents& events)
     : toolkit_(toolkit), desc_(desc), events_(events) {
@@ -26,115 +40,88 @@ Win32Window::Win32Window(Win32Toolkit& toolkit, const WindowDesc& desc, WindowEv
     }
 }
 
-void Win32Window::setUp() {
-    if (!desc_.icon.empty()) {
-        const std::wstring icon = toWide(desc_.icon);
-        for (const auto& [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
-            const int size = GetSystemMetrics(metric);
-            const HANDLE image = LoadImageW(GetModuleHandleW(nullptr), icon.c_str(), IMAGE_ICON, size, size, LR_SHARED);
-            if (!image) throw lastWin32Failure("LoadImageW");
-            SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(image));
-        }
-    }
-    createControls();
-    layout(windowDpi(hwnd_));
-
-    if (desc_.centred) {
-        MONITORINFO monitor{.cbSize = sizeof(MONITORINFO)};
-        GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-        RECT frame;
-        GetWindowRect(hwnd_, &frame);
-        const RECT& screen = monitor.rcMonitor;
-        SetWindowPos(hwnd_, nullptr,
-                     screen.left + (screen.right - screen.left - (frame.right - frame.left)) / 2,
-                     screen.top + (screen.bottom - screen.top - (frame.bottom - frame.top)) / 2, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-}
-
 Win32Window::~Win32Window() {
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
-void Win32Window::createControls() {
-    controls_.assign(desc_.controls.size(), nullptr);
-    timersRunning_.assign(desc_.controls.size(), false);
-    for (const ControlDesc& control : desc_.controls) captions_.emplace_back(control.text);
-    fonts_.resize(desc_.controls.size());
-    // Creation order is tab order; frames then go to the back, behind what they hold.
-    std::vector<ControlId> order(desc_.controls.size());
-    std::iota(order.begin(), order.end(), ControlId{0});
-    std::ranges::stable_sort(order, [](int a, int b) { return unsigned(a) < unsigned(b); },
-                             [&](ControlId id) { return desc_.controls[id].tabIndex; });
-    for (const ControlId id : order) {
-        const ControlDesc& control = desc_.controls[id];
-        if (control.kind == ControlKind::Timer) {
-            if (control.running) startTimer(id);
-            continue;
-        }
-        const ControlClass kind = controlClass(control);
-        const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style | (control.enabled ? 0 : WS_DISABLED);
-        controls_[id] = CreateWindowExW(0, kind.className, toWide(control.text).c_str(), style, 0, 0, 0, 0, hwnd_,
-                                        reinterpret_cast<HMENU>(std::uintptr_t(kFirstControlId + id)),
-                                        GetModuleHandleW(nullptr), nullptr);
-        if (!controls_[id]) throw lastWin32Failure("CreateWindowExW");
+void Win32Window::setUp() {
+    setIcons();
+    controls_.emplace(toolkit_, desc_, hwnd_);
+    layout(windowDpi(hwnd_));
+    if (desc_.centred) centre();
+}
+
+void Win32Window::setIcons() {
+    if (desc_.icon.empty()) return;
+    const std::wstring icon = toWide(desc_.icon);
+    for (const auto& [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+        const int size = GetSystemMetrics(metric);
+        const HANDLE image = LoadImageW(GetModuleHandleW(nullptr), icon.c_str(), IMAGE_ICON, size, size, LR_SHARED);
+        if (!image) throw lastWin32Failure("LoadImageW");
+        SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(image));
     }
-    for (ControlId id = 0; id < controls_.size(); ++id)
-        if (desc_.controls[id].kind == ControlKind::Frame)
-            SetWindowPos(controls_[id], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void Win32Window::startTimer(ControlId id) {
-    if (!SetTimer(hwnd_, id + 1, UINT(desc_.controls[id].intervalMs), nullptr)) throw lastWin32Failure("SetTimer");
-    timersRunning_[id] = true;
+void Win32Window::centre() {
+    MONITORINFO monitor{.cbSize = sizeof(MONITORINFO)};
+    GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    RECT frame;
+    GetWindowRect(hwnd_, &frame);
+    const RECT& screen = monitor.rcMonitor;
+    SetWindowPos(hwnd_, nullptr, screen.left + (screen.right - screen.left - (frame.right - frame.left)) / 2,
+                 screen.top + (screen.bottom - screen.top - (frame.bottom - frame.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Labels and pictures notify clicks only to keep the mouse to themselves.
-bool Win32Window::raisesClicks(ControlId id) const {
-    const ControlKind kind = desc_.controls[id].kind;
-    return kind == ControlKind::Button || kind == ControlKind::Frame;
+// Whether the monitors show every part of the window, its frame included.
+bool Win32Window::liesOnTheScreens() const {
+    RECT frame;
+    GetWindowRect(hwnd_, &frame);
+    const HRGN unseen = CreateRectRgnIndirect(&frame);
+    EnumDisplayMonitors(nullptr, nullptr, removeMonitor, reinterpret_cast<LPARAM>(unseen));
+    RECT box;
+    const bool seen = GetRgnBox(unseen, &box) == NULLREGION;
+    DeleteObject(unseen);
+    return seen;
 }
 
 // Sizes the window and places its controls for `dpi`, with fonts made for it.
 void Win32Window::layout(UINT dpi) {
-    dpi_ = dpi;
     RECT frame = toPixels(Box{0, 0, desc_.clientWidth, desc_.clientHeight}, dpi);
     adjustWindowRect(frame, windowStyle(desc_), windowExStyle(desc_), dpi);
     SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
-    for (ControlId id = 0; id < controls_.size(); ++id) {
-        if (!controls_[id]) continue;
-        const ControlDesc& control = desc_.controls[id];
-        const RECT rect = toPixels(boxInWindow(desc_.controls, id), dpi);
-        UniqueFont font = makeFont(control.font, dpi);
-        SendMessageW(controls_[id], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
-        fonts_[id] = std::move(font);
-        MoveWindow(controls_[id], rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
-        if (control.autoSize) fitToText(id);
-    }
+    if (controls_) controls_->layout(dpi);
 }
 
-// A self-sizing label takes its text's extent, keeping the edge it is aligned to.
-void Win32Window::fitToText(ControlId id) {
-    const HWND control = controls_[id];
-    const std::wstring text = toWide(caption(id));
-    const HDC dc = GetDC(control);
-    const HGDIOBJ previous = SelectObject(dc, fonts_[id].get());
-    RECT extent{};
-    DrawTextW(dc, text.c_str(), int(text.size()), &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
+void Win32Window::registerClass() {
+    registerWindowClass({
+        .cbSize = sizeof(WNDCLASSEXW),
+        .lpfnWndProc = &Win32Window::windowProc,
+        .hInstance = GetModuleHandleW(nullptr),
+        .hCursor = LoadCursorW(nullptr, IDC_ARROW),
+        .hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+        .lpszClassName = kWindowClass,
+    });
+}
 
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&rect), 2);
-    const int left = desc_.controls[id].align == Align::Right ? rect.right - extent.right : rect.left;
-    MoveWindow(control, left, rect.top, extent.right, extent.bottom, TRUE);
+Win32Window* Win32Window::fromHandle(HWND hwnd) {
+    wchar_t className[std::size(kWindowClass)];
+    if (!hwnd || !GetClassNameW(hwnd, className, int(std::size(className))) ||
+        std::wstring_view(className) != kWindowClass)
+        return nullptr;
+    return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 void Win32Window::show() {
-    if (hwnd_) ShowWindow(hwnd_, SW_SHOW);
+    if (!hwnd_) return;
+    if (!liesOnTheScreens()) centre();
+    if (!desc_.stayOnTop) {
+        ShowWindow(hwnd_, SW_SHOW);
+        return;
+    }
+    // Above the other topmost windows too, and the keyboard stays with the window that has it.
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void Win32Window::hide() {
@@ -148,37 +135,18 @@ void Win32Window::unload() {
 
 bool Win32Window::isVisible() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
-HWND Win32Window::controlWindow(ControlId id) const { return hwnd_ ? controls_.at(id) : nullptr; }
+HWND Win32Window::controlWindow(ControlId id) const { return hwnd_ ? controls_->controlWindow(id) : nullptr; }
 
-std::string Win32Window::caption(ControlId id) const { return hwnd_ ? captions_.at(id) : std::string(); }
+std::string Win32Window::caption(ControlId id) const { return hwnd_ ? controls_->caption(id) : std::string(); }
 
 void Win32Window::setCaption(ControlId id, std::string_view text) {
-    if (!hwnd_) return;
-    captions_.at(id) = text;
-    if (!controls_[id]) return;
-    SetWindowTextW(controls_[id], toWide(text).c_str());
-    if (desc_.controls[id].autoSize) fitToText(id);
+    if (hwnd_) controls_->setCaption(id, text);
 }
 
-bool Win32Window::isEnabled(ControlId id) const {
-    if (!hwnd_) return false;
-    if (timersRunning_.at(id)) return true;
-    const HWND control = controls_[id];
-    return control && IsWindowEnabled(control);
-}
+bool Win32Window::isEnabled(ControlId id) const { return hwnd_ && controls_->isEnabled(id); }
 
 void Win32Window::setEnabled(ControlId id, bool enabled) {
-    if (!hwnd_) return;
-    const bool running = timersRunning_.at(id);
-    if (desc_.controls[id].kind != ControlKind::Timer) {
-        EnableWindow(controls_[id], enabled);
-    } else if (enabled && !running) {
-        startTimer(id);
-    } else if (!enabled && running) {
-        // A WM_TIMER already queued stays queued: the flag drops it.
-        KillTimer(hwnd_, id + 1);
-        timersRunning_[id] = false;
-    }
+    if (hwnd_) controls_->setEnabled(id, enabled);
 }
 
 // The move the system runs for a title bar grabbed by the mouse; it returns
@@ -198,6 +166,125 @@ void Win32Window::raiseLoadOnce() {
     if (loadRaised_ || !hwnd_) return;
     loadRaised_ = true;
     toolkit_.dispatch([this] { events_.load(); });
+}
+
+void Win32Window::previewKey(int charCode) {
+    WindowEvents& events = events_;
+    toolkit_.dispatch([&] { events.keyPress(charCode); });
+}
+
+LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* window = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        window->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+        ++window->toolkit_.loadedWindows_;
+    }
+    auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    LRESULT result = 0;
+    if (window && (window->onInput(message, wParam, lParam) || window->onEndRequest(message, wParam, result) ||
+                   window->onWindowMessage(message, wParam, lParam, result)))
+        return result;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// Messages that raise an event. Handlers run last in each case: one may
+// unload this window, or destroy it.
+bool Win32Window::onInput(UINT message, WPARAM wParam, LPARAM lParam) {
+    Win32Toolkit& toolkit = toolkit_;
+    WindowEvents& events = events_;
+    switch (message) {
+    case WM_TIMER: {
+        const std::optional<ControlId> timer = controls_ ? controls_->runningTimer(wParam) : std::nullopt;
+        if (timer) toolkit.dispatch([&] { events.timer(*timer); });
+        return true;
+    }
+    case WM_COMMAND: {
+        const std::optional<ControlId> control = controls_ ? controls_->clicked(wParam, lParam) : std::nullopt;
+        if (!control) return false;
+        toolkit.dispatch([&] { events.click(*control); });
+        return true;
+    }
+    case WM_CHAR:
+        toolkit.dispatch([&] { events.keyPress(int(wParam)); });
+        return true;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        pressedOnSurface_ = message == WM_LBUTTONDOWN;
+        return false;
+    case WM_MOUSEMOVE: {
+        const int buttons = heldButtons(wParam);
+        toolkit.dispatch([&] { events.mouseMove(buttons); });
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// The user's close, another program's end request and the session's end.
+bool Win32Window::onEndRequest(UINT message, WPARAM wParam, LRESULT& result) {
+    switch (message) {
+    case WM_SYSCOMMAND:
+        // The user's close (Alt+F4, the window manager's close button) only hides.
+        if ((wParam & 0xFFF0) != SC_CLOSE) return false;
+        hide();
+        return true;
+    case WM_CLOSE:
+        // Another program's polite end request (taskkill without /f): the program ends.
+        PostQuitMessage(0);
+        return true;
+    case WM_QUERYENDSESSION:
+        result = TRUE;  // the guard never holds up a log-off or shut-down
+        return true;
+    case WM_ENDSESSION:
+        // The system may end the process as soon as this returns.
+        if (wParam) toolkit_.endSession();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Drawing, focus, DPI, and the window's end.
+bool Win32Window::onWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+        // Labels on the window's own colour, as buttons and the window are.
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+        result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        return true;
+    case WM_DRAWITEM:
+        if (controls_) controls_->drawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) return false;
+        focusFirstTabStop();
+        return true;
+    case WM_DPICHANGED:
+        layout(HIWORD(wParam));
+        moveTo(*reinterpret_cast<const RECT*>(lParam));
+        return true;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        --toolkit_.loadedWindows_;
+        return false;
+    default:
+        return false;
+    }
+}
+
+// As a form does: the first tab stop takes the focus, else the window.
+void Win32Window::focusFirstTabStop() {
+    const HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    SetFocus(first ? first : hwnd_);
+}
+
+void Win32Window::moveTo(const RECT& frame) {
+    SetWindowPos(hwnd_, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace quorvex

@@ -1,14 +1,15 @@
-// One window of the Win32 toolkit: a top-level popup with STATIC and BUTTON
-// controls and window timers, built from its stored description.
+// One window of the Win32 toolkit: a top-level popup built from its stored
+// description, with its controls (Win32Controls), and what it does with its
+// messages.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/toolkit.h"
-#include "platform/win32/resource_picture.h"
+#include "platform/win32/win32_controls.h"
 
 namespace quorvex {
 
@@ -30,6 +31,8 @@ public:
     void setEnabled(ControlId id, bool enabled) override;
     void dragByTitleBar() override;
 
+    // The window class of the toolkit's windows, registered once per program.
+    static void registerClass();
     // The toolkit's window behind a handle; null for a window of another class.
     static Win32Window* fromHandle(HWND hwnd);
     HWND hwnd() const { return hwnd_; }
@@ -37,34 +40,31 @@ public:
     HWND controlWindow(ControlId id) const;
     const WindowDesc& desc() const { return desc_; }
 
+    // The start-up window's load event, raised once.
+    void raiseLoadOnce();
+    // Key preview: the window hears a character before its focused control does.
+    void previewKey(int charCode);
+
 private:
-    friend class Win32Toolkit;
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     bool onInput(UINT message, WPARAM, LPARAM);
     bool onEndRequest(UINT message, WPARAM, LRESULT& result);
     bool onWindowMessage(UINT message, WPARAM, LPARAM, LRESULT& result);
+    void setUp();  // icons, controls, layout and place, once the window exists
+    void setIcons();
+    void centre();
+    bool liesOnTheScreens() const;
+    void layout(UINT dpi);
     void focusFirstTabStop();
     void moveTo(const RECT& frame);
-    void setUp();  // icons, controls, layout and place, once the window exists
-    void createControls();
-    void startTimer(ControlId id);
-    bool raisesClicks(ControlId id) const;
-    void layout(UINT dpi);
-    void fitToText(ControlId id);
-    void drawPicture(const DRAWITEMSTRUCT& item);
-    void raiseLoadOnce();
 
     Win32Toolkit& toolkit_;
     const WindowDesc& desc_;
     WindowEvents& events_;
     HWND hwnd_ = nullptr;
-    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     bool loadRaised_ = false;
     bool pressedOnSurface_ = false;  // the left button went down on the window itself
-    std::vector<HWND> controls_;     // by ControlId; null for timers
-    std::vector<bool> timersRunning_;  // by ControlId
-    std::vector<std::string> captions_;  // by ControlId: the bytes given, which the screen may not show exactly
-    std::vector<UniqueFont> fonts_;  // by ControlId, at the window's current DPI
+    std::optional<Win32Controls> controls_;  // once the window exists
 };
 
 }  // namespace quorvex
