@@ -1,13 +1,21 @@
 // The program as a user meets it: a second start in the session ends at once;
 // a close typed on the alert only hides it and the guard goes on; an end
-// request from another program ends it, and so does the end of the session.
+// request from another program ends it, and so does the end of the session;
+// other programs of the user cannot end it by force.
 #include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "platform/windows/system/wide_text.h"
 #include "stand_ins.h"
 #include "win32_driver.h"
 
@@ -75,6 +83,8 @@ public:
         CloseHandle(process_.hProcess);
     }
     DWORD id() const { return process_.dwProcessId; }
+    // Open with every right since its creation, whatever the program allows since.
+    HANDLE handle() const { return process_.hProcess; }
     bool endsWithin(DWORD ms) const { return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0; }
     DWORD exitCode() const {
         DWORD code = STILL_ACTIVE;
@@ -149,6 +159,41 @@ TEST(Win32Program, TheEndOfTheSessionEndsTheGuardWithoutAWord) {
     endSession(main, true);
     EXPECT_TRUE(program.endsWithin(kBoundMs)) << "the guard outlived its session";
     EXPECT_EQ(program.exitCode(), 0u) << "it ended with a report";
+}
+
+// What the guard's process grants, read back from it: its user may query it
+// and wait for it, and nothing more, so a worm of the user cannot end it; the
+// system and administrators may do anything. Wine keeps the list but does
+// not enforce it.
+TEST(Win32Program, OnlyTheSystemAndAdministratorsMayEndTheGuardsProcess) {
+    Program program;
+    // The access list is set before any window is made.
+    ASSERT_TRUE(eventually([&] { return windowOf(program.id(), L"Quorvex", false) != nullptr; }));
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetSecurityInfo(program.handle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
+                              nullptr, &descriptor),
+              DWORD(ERROR_SUCCESS));
+    const std::unique_ptr<void, decltype(&LocalFree)> freed(descriptor, &LocalFree);
+    ASSERT_TRUE(acl) << "no access list: everyone may do anything";
+
+    std::vector<std::pair<std::string, DWORD>> entries;
+    for (DWORD index = 0; index < acl->AceCount; ++index) {
+        void* ace = nullptr;
+        ASSERT_TRUE(GetAce(acl, index, &ace));
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        ASSERT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << "entry " << index;
+        wchar_t* sid = nullptr;
+        ASSERT_TRUE(ConvertSidToStringSidW(&allowed->SidStart, &sid));
+        entries.emplace_back(toUtf8(sid), allowed->Mask);
+        LocalFree(sid);
+    }
+    const std::vector<std::pair<std::string, DWORD>> expected = {
+        {"S-1-3-4", PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE},  // OWNER RIGHTS: no implicit WRITE_DAC
+        {"S-1-5-18", PROCESS_ALL_ACCESS},                              // SYSTEM
+        {"S-1-5-32-544", PROCESS_ALL_ACCESS},                          // Administrators
+    };
+    EXPECT_EQ(entries, expected);
 }
 
 }  // namespace
