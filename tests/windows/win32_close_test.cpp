@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/windows/session_claim.h"
+#include "platform/windows/system/unique_handle.h"
 #include "platform/windows/system/wide_text.h"
 #include "stand_ins.h"
 #include "win32_driver.h"
@@ -136,6 +138,26 @@ TEST(Win32Program, AltF4HidesTheAlertTheGuardGoesOnAndWmCloseEndsIt) {
 
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.endsWithin(kBoundMs)) << "WM_CLOSE from another program did not end it";
+}
+
+// A guard started elevated holds the session with a mutex that a guard of
+// the user may not open at all: that counts as a guard running too.
+TEST(Win32Program, EndsAtOnceWhereTheSessionsGuardMayNotBeOpened) {
+    SECURITY_DESCRIPTOR noAccess;
+    ACL noEntries;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&noAccess, SECURITY_DESCRIPTOR_REVISION) &&
+                InitializeAcl(&noEntries, sizeof(noEntries), ACL_REVISION) &&
+                SetSecurityDescriptorDacl(&noAccess, TRUE, &noEntries, FALSE));
+    SECURITY_ATTRIBUTES asElevated{.nLength = sizeof(SECURITY_ATTRIBUTES), .lpSecurityDescriptor = &noAccess};
+    const std::wstring name = L"Local\\" + std::wstring(kGuardMutexName);
+    const UniqueHandle held(CreateMutexW(&asElevated, FALSE, name.c_str()));
+    ASSERT_TRUE(held && GetLastError() != ERROR_ALREADY_EXISTS) << "a guard runs beside the test";
+    ASSERT_FALSE(UniqueHandle(CreateMutexW(nullptr, FALSE, name.c_str())))
+        << "this system lets anyone open it";
+
+    Program program;
+    ASSERT_TRUE(program.endsWithin(kBoundMs)) << "a second guard runs in the session";
+    EXPECT_EQ(program.exitCode(), 0u);
 }
 
 // As the system ends a session: it asks every top-level window, then tells
