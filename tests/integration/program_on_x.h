@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "desktop.h"
 #include "support/geometry.h"
@@ -39,6 +40,8 @@ protected:
     static constexpr auto kStartBound = 90s;
 
     virtual bool withWindowManager() const { return true; }
+    // The program's command line after its name.
+    virtual std::vector<std::string> arguments() const { return {}; }
 
     // Brings up the desktop and the program, and waits for its splash.
     void SetUp() override;
