@@ -27,8 +27,8 @@ namespace {
 constexpr DWORD kBoundMs = kEventBoundMs;
 
 // Another process's windows raise no event here: look until `done` holds.
-bool eventually(const std::function<bool()>& done) {
-    const ULONGLONG deadline = GetTickCount64() + kBoundMs;
+bool eventually(const std::function<bool()>& done, DWORD boundMs = kBoundMs) {
+    const ULONGLONG deadline = GetTickCount64() + boundMs;
     while (!done()) {
         if (GetTickCount64() >= deadline) return false;
         Sleep(20);
@@ -67,6 +67,24 @@ bool hasTheKeyboard(HWND window) {
     GUITHREADINFO thread{.cbSize = sizeof(GUITHREADINFO)};
     return GetForegroundWindow() == window && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) &&
            thread.hwndActive == window && (thread.hwndFocus == window || IsChild(window, thread.hwndFocus));
+}
+
+// Alt+F4 on the window, as a user types it there: true once it is hidden.
+// The keys sent here are unknown to X: where the window manager's focus
+// reaches the program after the Alt went down (the alert was just mapped),
+// Wine matches its keyboard to X's and lets the Alt go, and F4 alone closes
+// nothing. So a typing that has not hidden the window in a while is typed
+// again, each time once the window has the keyboard.
+bool altF4Hides(HWND window) {
+    constexpr DWORD kAttemptMs = 3000;
+    const ULONGLONG deadline = GetTickCount64() + kBoundMs;
+    do {
+        SetForegroundWindow(window);
+        if (!eventually([&] { return hasTheKeyboard(window); })) return false;
+        typeAltF4();
+        if (eventually([&] { return !IsWindowVisible(window); }, kAttemptMs)) return true;
+    } while (GetTickCount64() < deadline);
+    return false;
 }
 
 class Program {
@@ -128,10 +146,7 @@ TEST(Win32Program, AltF4HidesTheAlertTheGuardGoesOnAndWmCloseEndsIt) {
 
     ASSERT_TRUE(detectionShowsTheAlert(standIns, main)) << "no alert";
 
-    SetForegroundWindow(main);
-    ASSERT_TRUE(eventually([&] { return hasTheKeyboard(main); })) << "the alert never got the keyboard";
-    typeAltF4();
-    ASSERT_TRUE(eventually([&] { return !IsWindowVisible(main); })) << "Alt+F4 left the alert up";
+    ASSERT_TRUE(altF4Hides(main)) << "Alt+F4 left the alert up";
     EXPECT_FALSE(program.endsWithin(0));
 
     EXPECT_TRUE(detectionShowsTheAlert(standIns, main)) << "the guard stopped";
