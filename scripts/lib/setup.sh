@@ -75,11 +75,18 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
 }
 
+# A build tree whose tests could not run on this machine holds this file,
+# which says why.
+untested_note=tests-not-run
+
 # Names every test that the CTest runs writing these JUnit files skipped or
-# were told not to run, with its build tree: a skip must never go unseen.
+# were told not to run, with its build tree, and every tree beside them that
+# was not tested at all: a skip must never go unseen.
 list_skipped_tests() {
   local junit skipped=()
   for junit in "$@"; do
+    [ ! -f "${junit%/*}/$untested_note" ] ||
+      skipped+=("  every test, not run: $(cat "${junit%/*}/$untested_note") (${junit%/*})")
     [ -f "$junit" ] || continue
     mapfile -t -O "${#skipped[@]}" skipped < <(
       sed -n 's#.*<testcase name="\([^"]*\)".*status="\(notrun\|disabled\)".*#  \1 ('"${junit%/*}"')#p' "$junit")

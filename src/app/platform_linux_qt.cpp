@@ -42,8 +42,14 @@ std::unique_ptr<SessionClaim> claimSession() noexcept {
 Platform makePlatform(int& argc, char** argv) {
     chooseQtPlatform();
     raiseOpenFileLimit();  // before the process table sizes what it keeps
+    // The program has no command line: Qt gets the program's name alone, so
+    // none of Qt's own options (-platform, -display, -style, -reverse...)
+    // takes effect. Qt keeps both for the application's life.
+    static char fallbackName[] = "quorvex";
+    static char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    static int qtArgc = 1;
     return {
-        std::make_unique<QtToolkit>(argc, argv),
+        std::make_unique<QtToolkit>(qtArgc, qtArgv),
         std::make_unique<ProcProcessTable>(),
         std::make_unique<ImageKiller>(),
         std::make_unique<PosixFileSystem>(),

@@ -13,6 +13,7 @@
 #include "platform/windows/killer.h"
 #include "platform/windows/process_table.h"
 #include "platform/windows/session_claim.h"
+#include "platform/windows/system/process_access.h"
 #include "platform/windows/system/wide_text.h"
 
 namespace quorvex {
@@ -32,6 +33,9 @@ std::unique_ptr<SessionClaim> claimSession() noexcept {
 }
 
 Platform makePlatform(int& /*argc*/, char** /*argv*/) {
+    // Other programs of the user, a worm among them, cannot end the guard. A
+    // guard whose access list could not be set still guards.
+    restrictProcessAccess(GetCurrentProcess());
     return {
         std::make_unique<Win32Toolkit>(),
         std::make_unique<SystemProcessTable>(),

@@ -208,6 +208,18 @@ TEST_F(QuorvexOnResizableX, AlertOffAShrunkScreenComesBackCentredOnIt) {
     shrinkScreenAndDetect(640, 480, "WinSvcs.exe", first);
 }
 
+// The program has no command line, and Qt's own options on it are not taken.
+class QuorvexGivenQtOptions : public QuorvexOnX {
+    std::vector<std::string> arguments() const override { return {"-platform", "offscreen"}; }
+};
+
+TEST_F(QuorvexGivenQtOptions, IgnoresThemAndShowsItsSplashOnX) {
+    // The set-up saw the splash on this X server: taken, the option would
+    // have put it on no screen at all.
+    EXPECT_TRUE(program.running());
+    EXPECT_FALSE(mainWindow()) << "Form1 must stay hidden at start-up";
+}
+
 TEST_F(QuorvexOnX, CleanupReplacesTheWormFileWithADirectory) {
     // Detected while the splash is still up: the main window comes up beside it.
     const XWindow shown = detect("DriveMgr.exe");

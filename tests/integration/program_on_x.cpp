@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 void ProgramOnX::SetUp() {
     desktop.emplace(withWindowManager(), withResizableScreen());
     programStarted = Clock::now();
-    program = Child(QUORVEX_PROGRAM, {}, {.environment = desktop->environment(), .directory = work.path(), .log = log()});
+    program = Child(QUORVEX_PROGRAM, arguments(), {.environment = desktop->environment(), .directory = work.path(), .log = log()});
     ASSERT_TRUE(waitUntil([&] { return splash().has_value(); }, kStartBound)) << "the splash never showed";
     splashSeen = Clock::now();
 }

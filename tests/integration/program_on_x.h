@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "desktop.h"
 #include "support/geometry.h"
@@ -41,6 +42,8 @@ protected:
     virtual bool withWindowManager() const { return true; }
     // A screen the test can resize (xrandr -s), on Xephyr.
     virtual bool withResizableScreen() const { return false; }
+    // The program's command line after its name.
+    virtual std::vector<std::string> arguments() const { return {}; }
 
     // Brings up the desktop and the program, and waits for its splash.
     void SetUp() override;

@@ -5,14 +5,18 @@
 # Command1 leaves a directory where the worm's file was, Command2 hides the
 # window and a second worm brings it back; screenshots on the way. The two
 # worms are copies of the two stand-ins given, which may be of either
-# architecture: a 64-bit Windows runs 32-bit worms beside 64-bit ones.
+# architecture: a 64-bit Windows runs 32-bit worms beside 64-bit ones. Where
+# no 32-bit Wine runs, the build gives a 64-bit first worm and says why.
 # Every wait is for an event, bounded generously: how fast is for bench/.
-# Usage: end_to_end.sh QUORVEX_EXE SCREENSHOT_DIR FIRST_STAND_IN_EXE SECOND_STAND_IN_EXE
+# Usage: end_to_end.sh QUORVEX_EXE SCREENSHOT_DIR FIRST_STAND_IN_EXE SECOND_STAND_IN_EXE [WHY_NO_32_BIT_WORM]
 set -euo pipefail
-program=$1 screenshots=$2 first_stand_in=$3 second_stand_in=$4
+program=$1 screenshots=$2 first_stand_in=$3 second_stand_in=$4 no_32_bit_worm=${5:-}
 : "${DISPLAY:?run through scripts/test-windows}" "${WINEPREFIX:?run through scripts/test-windows}"
 
 bound=30  # seconds any one event may take on a busy machine
+
+[ -z "$no_32_bit_worm" ] ||
+  echo "NOTE: no 32-bit worm in this run, the first worm is $(basename "$first_stand_in"): $no_32_bit_worm" >&2
 
 # The Wine loader of a program's architecture, which runs it as itself.
 loader_of() { "$(dirname "$0")/../support/wine-loader" "$1"; }

@@ -17,13 +17,27 @@ std::wstring directoryOfThisProgram() {
     return std::wstring(program.substr(0, program.find_last_of(L"\\/") + 1));
 }
 
+// The variable's value; empty when it is not set.
+std::wstring environmentVariable(const wchar_t* name) {
+    std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), DWORD(value.size())));
+    return value;
+}
+
 const std::wstring& standInProgram() {
     static const std::wstring program = [] {
-        wchar_t name[MAX_PATH];
-        const DWORD length = GetEnvironmentVariableW(L"QUORVEX_STAND_IN", name, MAX_PATH);
-        return directoryOfThisProgram() + (length && length < MAX_PATH ? name : L"stand_in.exe");
+        const std::wstring name = environmentVariable(L"QUORVEX_STAND_IN");
+        return directoryOfThisProgram() + (name.empty() ? L"stand_in.exe" : name);
     }();
     return program;
+}
+
+// Skips the current test, saying why, when the build found that the stand-in
+// it chose cannot run on this machine: the test is not run (its fixture's
+// constructor or SetUp made the StandIns).
+void skipWhereTheStandInCannotRun() {
+    if (const std::wstring problem = environmentVariable(L"QUORVEX_STAND_IN_PROBLEM"); !problem.empty())
+        GTEST_SKIP() << toUtf8(problem);
 }
 
 }  // namespace
@@ -60,6 +74,7 @@ StandIns::StandIns() {
             break;
         }
     }
+    skipWhereTheStandInCannotRun();
 }
 
 StandIns::~StandIns() {

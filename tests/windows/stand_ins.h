@@ -2,7 +2,10 @@
 // stand-in program under worms' names, started and ended by the test. The
 // copies are of stand_in.exe, built for the test's own architecture, or of
 // the program beside it that QUORVEX_STAND_IN names: a 64-bit build's tests
-// run there again with 32-bit worms (stand_in_x86.exe).
+// run there again with 32-bit worms (stand_in_x86.exe). Where the build
+// found that the stand-in it chose cannot run on this machine (a 32-bit one
+// where no 32-bit Wine runs), QUORVEX_STAND_IN_PROBLEM says so in its place,
+// and a test that makes a StandIns is skipped with those words.
 #pragma once
 
 #include <windows.h>

@@ -11,7 +11,8 @@
 namespace quorvex {
 
 // Claims the session for the object `name` in Local\; nullptr when a guard
-// of this session holds it already. Where the name cannot be made (another
+// of this session holds it already, also one this process may not open (an
+// elevated guard's). Where the name cannot be made otherwise (another
 // kind of object took it), the claim is granted without it, as one guard too
 // many beats none.
 std::unique_ptr<SessionClaim> claimSessionMutex(std::wstring_view name);
