@@ -155,9 +155,11 @@ TEST(Win32Program, AltF4HidesTheAlertTheGuardGoesOnAndWmCloseEndsIt) {
     EXPECT_TRUE(program.endsWithin(kBoundMs)) << "WM_CLOSE from another program did not end it";
 }
 
-// A guard started elevated holds the session with a mutex that a guard of
-// the user may not open at all: that counts as a guard running too.
-TEST(Win32Program, EndsAtOnceWhereTheSessionsGuardMayNotBeOpened) {
+// The session's name taken keeps a second guard out only while a guard runs
+// in the session. Taken by a guard started elevated, the mutex may not be
+// opened at all by a guard of the user; taken by any other program of the
+// user (a squatter), it must not keep the guard from guarding.
+TEST(Win32Program, ATakenSessionNameKeepsItOutOnlyWhileAGuardRuns) {
     SECURITY_DESCRIPTOR noAccess;
     ACL noEntries;
     ASSERT_TRUE(InitializeSecurityDescriptor(&noAccess, SECURITY_DESCRIPTOR_REVISION) &&
@@ -165,14 +167,25 @@ TEST(Win32Program, EndsAtOnceWhereTheSessionsGuardMayNotBeOpened) {
                 SetSecurityDescriptorDacl(&noAccess, TRUE, &noEntries, FALSE));
     SECURITY_ATTRIBUTES asElevated{.nLength = sizeof(SECURITY_ATTRIBUTES), .lpSecurityDescriptor = &noAccess};
     const std::wstring name = L"Local\\" + std::wstring(kGuardMutexName);
-    const UniqueHandle held(CreateMutexW(&asElevated, FALSE, name.c_str()));
-    ASSERT_TRUE(held && GetLastError() != ERROR_ALREADY_EXISTS) << "a guard runs beside the test";
-    ASSERT_FALSE(UniqueHandle(CreateMutexW(nullptr, FALSE, name.c_str())))
-        << "this system lets anyone open it";
-
-    Program program;
-    ASSERT_TRUE(program.endsWithin(kBoundMs)) << "a second guard runs in the session";
-    EXPECT_EQ(program.exitCode(), 0u);
+    for (SECURITY_ATTRIBUTES* access : {&asElevated, static_cast<SECURITY_ATTRIBUTES*>(nullptr)}) {
+        SCOPED_TRACE(access ? "a mutex the user may not open" : "a mutex anyone may open");
+        const UniqueHandle held(CreateMutexW(access, FALSE, name.c_str()));
+        ASSERT_TRUE(held && GetLastError() != ERROR_ALREADY_EXISTS) << "a guard runs beside the test";
+        if (access) ASSERT_FALSE(UniqueHandle(CreateMutexW(nullptr, FALSE, name.c_str()))) << "anyone may open it";
+        StandIns standIns;
+        {
+            // The session's processes show a guard: a program of its image name.
+            const HANDLE guard = standIns.start(L"quorvex.exe");
+            Program second;
+            ASSERT_TRUE(second.endsWithin(kBoundMs)) << "a second guard runs in the session";
+            EXPECT_EQ(second.exitCode(), 0u);
+            standIns.end(guard);
+        }
+        // Only the name is taken now.
+        Program program;
+        EXPECT_TRUE(StandIns::endsWithin(standIns.start(L"WinSvcs.exe"), kBoundMs)) << "the worm lives on";
+        EXPECT_FALSE(program.endsWithin(0)) << "the guard ended";
+    }
 }
 
 // As the system ends a session: it asks every top-level window, then tells

@@ -10,6 +10,23 @@
 
 namespace quorvex {
 
+namespace {
+
+void centre(QWidget& window) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    window.move(area.x() + (area.width() - window.width()) / 2, area.y() + (area.height() - window.height()) / 2);
+}
+
+// Whether the screens show every part of the window, its frame included.
+bool liesOnTheScreens(const QWidget& window) {
+    QRegion shown;
+    for (const QScreen* screen : QGuiApplication::screens()) shown += screen->geometry();
+    return QRegion(window.frameGeometry()).subtracted(shown).isEmpty();
+}
+
+}  // namespace
+
 QtWindow::QtWindow(const WindowDesc& desc, WindowEvents& events, EventDispatch& dispatch)
     : desc_(desc), events_(events), dispatch_(dispatch) {
     Qt::WindowFlags flags = (desc.showInTaskbar ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint;
@@ -27,7 +44,8 @@ QtWindow::QtWindow(const WindowDesc& desc, WindowEvents& events, EventDispatch& 
         tearDown(false);
         throw;
     }
-    if (desc.centred) centre();
+    if (desc.centred) centre(*form_);
+    followScreens();
 }
 
 QtWindow::~QtWindow() { tearDown(true); }
@@ -38,7 +56,7 @@ void QtWindow::raise(const std::function<void(WindowEvents&)>& event) {
 
 void QtWindow::show() {
     if (!isLoaded()) return;
-    if (!liesOnTheScreens()) centre();
+    if (!liesOnTheScreens(*form_)) centre(*form_);
     if (form_->isVisible()) {
         if (desc_.stayOnTop) form_->raise();
         return;
@@ -77,17 +95,19 @@ void QtWindow::dragByTitleBar() {
     if (isVisible()) form_->dragByTitleBar();
 }
 
-void QtWindow::centre() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect();
-    form_->move(area.x() + (area.width() - form_->width()) / 2, area.y() + (area.height() - form_->height()) / 2);
-}
-
-// Whether the screens show every part of the window, its frame included.
-bool QtWindow::liesOnTheScreens() const {
-    QRegion shown;
-    for (const QScreen* screen : QGuiApplication::screens()) shown += screen->geometry();
-    return QRegion(form_->frameGeometry()).subtracted(shown).isEmpty();
+void QtWindow::followScreens() {
+    // Through the widget alone: it may outlive this window by a moment.
+    const auto recheck = [window = QPointer<QWidget>(form_.data())] {
+        if (window && window->isVisible() && !liesOnTheScreens(*window)) centre(*window);
+    };
+    const auto watch = [form = form_.data(), recheck](QScreen* screen) {
+        QObject::connect(screen, &QScreen::geometryChanged, form, recheck);
+    };
+    for (QScreen* screen : QGuiApplication::screens()) watch(screen);
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, form_.data(),
+                     [watch, recheck](QScreen* screen) { watch(screen), recheck(); });
+    // Sent while the screen is still listed: the check waits until it is not.
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, form_.data(), recheck, Qt::QueuedConnection);
 }
 
 void QtWindow::applyWindowManagerHints() {

@@ -38,8 +38,9 @@ public:
     QWidget* control(ControlId id) const { return isLoaded() ? controls_->widget(id) : nullptr; }
 
 private:
-    void centre();
-    bool liesOnTheScreens() const;
+    // Brings the window back into view, while it shows, when the screens
+    // change under it: Qt may learn of a change only after a show has run.
+    void followScreens();
     void applyWindowManagerHints();
     void tearDown(bool deleteLater);
 
