@@ -20,9 +20,13 @@ void centre(QWidget& window) {
 
 // Whether the screens show every part of the window, its frame included.
 bool liesOnTheScreens(const QWidget& window) {
+    QRect place = window.frameGeometry();
+    if (window.isVisible())
+        if (const auto corner = x11::placeOnScreen(window.winId()))
+            place.translate(*corner - window.geometry().topLeft());
     QRegion shown;
     for (const QScreen* screen : QGuiApplication::screens()) shown += screen->geometry();
-    return QRegion(window.frameGeometry()).subtracted(shown).isEmpty();
+    return QRegion(place).subtracted(shown).isEmpty();
 }
 
 }  // namespace
@@ -100,8 +104,11 @@ void QtWindow::followScreens() {
     const auto recheck = [window = QPointer<QWidget>(form_.data())] {
         if (window && window->isVisible() && !liesOnTheScreens(*window)) centre(*window);
     };
+    // The place it goes to is worked out from the available area, which Qt
+    // may change only after the screen's whole size.
     const auto watch = [form = form_.data(), recheck](QScreen* screen) {
         QObject::connect(screen, &QScreen::geometryChanged, form, recheck);
+        QObject::connect(screen, &QScreen::availableGeometryChanged, form, recheck);
     };
     for (QScreen* screen : QGuiApplication::screens()) watch(screen);
     QObject::connect(qGuiApp, &QGuiApplication::screenAdded, form_.data(),

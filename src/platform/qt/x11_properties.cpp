@@ -57,4 +57,15 @@ void thinBorderWithoutTitle(WId window) {
     replaceProperty(c, window, motif, motif, hints);
 }
 
+std::optional<QPoint> placeOnScreen(WId window) {
+    xcb_connection_t* c = connection();
+    if (!c) return std::nullopt;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const auto cookie = xcb_translate_coordinates(c, static_cast<xcb_window_t>(window), root, 0, 0);
+    const std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> reply(
+        xcb_translate_coordinates_reply(c, cookie, nullptr), &std::free);
+    if (!reply) return std::nullopt;
+    return QPoint(reply->dst_x, reply->dst_y);
+}
+
 }  // namespace quorvex::x11
