@@ -276,8 +276,10 @@ TEST(ProcProcessTable, PassesOverKernelThreadsButNotTheProcessesBesideThem) {
 
 TEST(ProcProcessTable, EnumeratesThroughProcessChurnWithoutFailingOrRepeating) {
     const ProcProcessTable table;
-    constexpr int kShortLived = 2000;
-    constexpr int kEnumerations = 1000;
+    // A few hundred of each meet every race a few thousand do; more only
+    // slowed the sanitizer build, where each start costs far more.
+    constexpr int kShortLived = 300;
+    constexpr int kEnumerations = 300;
     // Both sides go on until the other has done its share, so every one of
     // the enumerations runs while processes start and exit.
     std::atomic<bool> enumerating = true, churning = true;

@@ -15,7 +15,8 @@ namespace quorvex {
 
 class QtToolkit final : public Toolkit {
 public:
-    // Owns the application object; Qt reads its own options from the command line.
+    // Owns the application object, made from the arguments given: Qt reads
+    // its own options there, so the program hands it its name alone.
     QtToolkit(int& argc, char** argv);
     ~QtToolkit() override;
 
