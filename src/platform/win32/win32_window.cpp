@@ -9,6 +9,12 @@ namespace quorvex {
 
 namespace {
 
+bool keyboardWithAnotherProgram() {
+    const HWND foreground = GetForegroundWindow();
+    DWORD process = 0;
+    return foreground && GetWindowThreadProcessId(foreground, &process) && process != GetCurrentProcessId();
+}
+
 int heldButtons(WPARAM keys) {
     return ((keys & MK_LBUTTON) ? kLeftButton : 0) | ((keys & MK_RBUTTON) ? kRightButton : 0) |
            ((keys & MK_MBUTTON) ? kMiddleButton : 0);
@@ -120,8 +126,12 @@ void Win32Window::show() {
         ShowWindow(hwnd_, SW_SHOW);
         return;
     }
-    // Above the other topmost windows too, and the keyboard stays with the window that has it.
-    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // Above the other topmost windows too. The keyboard stays with another
+    // program's window that has it; where none has, the window takes it, as a
+    // window shown without it is one Wine leaves to itself, unmanaged and
+    // without the window manager's moves.
+    const UINT keepKeyboard = keyboardWithAnotherProgram() ? SWP_NOACTIVATE : 0;
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | keepKeyboard);
 }
 
 void Win32Window::hide() {
