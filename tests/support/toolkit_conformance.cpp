@@ -92,13 +92,19 @@ TEST_P(ToolkitConformance, ShowBringsAWindowOffTheScreensBackCentred) {
          false, {centred.x, centred.y}},
         {"wholly in view near the corner", inView, true, inView},
     };
+    // A window manager may take a while to carry out a move: each step waits
+    // until the window stands where it should.
+    const auto cornerIs = [&](Point at) {
+        return driver->waitUntil([&] { const Rect r = driver->clientRect(*window); return Point{r.x, r.y} == at; },
+                                 10'000);
+    };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.where);
         driver->moveWindow(*window, row.at);
-        driver->wait(50);
+        ASSERT_TRUE(cornerIs(row.at)) << "the test could not move the window there";
         if (row.hiddenFirst) window->hide();
         window->show();
-        driver->wait(50);
+        EXPECT_TRUE(cornerIs(row.shownAt));
         const Rect shown = driver->clientRect(*window);
         EXPECT_EQ((Point{shown.x, shown.y}), row.shownAt);
         EXPECT_TRUE(window->isVisible());
